@@ -4,13 +4,6 @@
 #include "res/resource.h"
 #include "ui/DiskCopyDlg.h"
 
-namespace {
-
-// The source size of a read: unknown, so a read of 0 bytes always ends it.
-const ULONGLONG kSizeUnknown = ~0ULL;
-
-}  // namespace
-
 CDiskCopier::CDiskCopier() {}
 
 CDiskCopier::~CDiskCopier() {}
@@ -61,10 +54,12 @@ BOOL CDiskCopier::StopRequested() const {
 }
 
 // Copies at most nCylinders cylinders of cbCylinder bytes, sending before each
-// the share still to copy as the progress position. A read that delivers 0
-// bytes ends the copy as complete only once cbSource bytes have been copied.
+// the share still to copy as the progress position. The copy is complete when
+// cbExpected bytes have been copied: once the passes are done, or when a read
+// then delivers nothing. Anything less is a read error, so a short source is
+// never reported as a whole one.
 CDiskCopier::CopyResult CDiskCopier::CopyCylinders(HANDLE hFrom, HANDLE hTo, LPVOID pBuffer, DWORD cbCylinder,
-                                                   DWORD nCylinders, ULONGLONG cbSource) {
+                                                   DWORD nCylinders, ULONGLONG cbExpected) {
   DWORD nRemaining = nCylinders;
   DWORD nNumerator = nCylinders * 100;
   ULONGLONG cbCopied = 0;
@@ -80,7 +75,7 @@ CDiskCopier::CopyResult CDiskCopier::CopyCylinders(HANDLE hFrom, HANDLE hTo, LPV
       return copyFailed;
     }
     if (cbRead == 0) {
-      if (cbSource != kSizeUnknown && cbSource > 0 && cbCopied == cbSource) return copyComplete;
+      if (cbCopied > 0 && cbCopied == cbExpected) return copyComplete;
       AppendLog("fatal read error\r\n");
       return copyFailed;
     }
@@ -92,6 +87,10 @@ CDiskCopier::CopyResult CDiskCopier::CopyCylinders(HANDLE hFrom, HANDLE hTo, LPV
     cbCopied += cbRead;
     nRemaining--;
     nNumerator -= 100;
+  }
+  if (cbCopied < cbExpected) {
+    AppendLog("fatal read error\r\n");
+    return copyFailed;
   }
   return copyComplete;
 }
@@ -143,7 +142,8 @@ void CDiskCopier::CopyVolumeToImage(const CString& strImagePath) {
     target.Abandon(m_hImage);
     return;
   }
-  const CopyResult result = CopyCylinders(m_hDevice, m_hImage, pBuffer, cbCylinder, nCylinders, kSizeUnknown);
+  const CopyResult result =
+      CopyCylinders(m_hDevice, m_hImage, pBuffer, cbCylinder, nCylinders, ULONGLONG(nCylinders) * cbCylinder);
   VirtualFree(pBuffer, 0, MEM_RELEASE);
   if (result != copyComplete) {
     target.Abandon(m_hImage);

@@ -41,6 +41,6 @@ class CDiskCopier {
   void CopyVolumeToImage(const CString& strImagePath);
   void CopyImageToVolume(const CString& strImagePath);
   CopyResult CopyCylinders(HANDLE hFrom, HANDLE hTo, LPVOID pBuffer, DWORD cbCylinder, DWORD nCylinders,
-                           ULONGLONG cbSource);
+                           ULONGLONG cbExpected);
   BOOL StopRequested() const;
 };

@@ -141,6 +141,10 @@ size_t LiveWorkerThreads();
 // open it for real.
 void SetShellOpenHandler(std::function<void(const std::string& path)> handler);
 
+// Forgets the registry's keys, open handles and data folder, so that the next
+// registry call reads the store under the XDG_DATA_HOME of that moment.
+void ResetRegistry();
+
 // The widget behind a window (a QWidget*), to drive it as a user would.
 void* WidgetOf(HWND hwnd);
 

@@ -18,7 +18,7 @@ const std::string kOk = "ok\r\n";
 const std::string kUnlock = "unlocking volume...ok\r\n";
 
 class ReadTest : public DialogTest {
- protected:
+ public:
   void SetUp() override {
     DialogTest::SetUp();
     drive = SimDrive::WithGeometry(8, 2, 9, 512);
@@ -151,12 +151,19 @@ TEST_F(ReadTest, ProgressEmptiesOneStepPerCylinder) {
   }
 }
 
-TEST_F(ReadTest, ShortReadsAndShortVolumesKeepWhatWasDelivered) {
+TEST_F(ReadTest, ShortReadsAndShortVolumesKeepWhatWasDeliveredButAreNotOk) {
   // One read delivers part of a cylinder: exactly that part is written and the
-  // next read goes on where it stopped.
+  // next read goes on where it stopped. After the last pass the image is
+  // short of the volume, and that is no complete copy.
   drive->readFaults[1] = {false, 1000};
-  Read(image);
-  EXPECT_EQ(ReadBytes(image), drive->medium) << "the bytes come out in order, only later than planned";
+  {
+    Recorder recorder(*dlg);
+    Read(image);
+    EXPECT_EQ(recorder.Pieces().at(7), "fatal read error\r\n");
+    EXPECT_EQ(recorder.Positions().size(), 8u);
+  }
+  EXPECT_EQ(ReadBytes(image), std::vector<unsigned char>(drive->medium.begin(), drive->medium.begin() + 7 * 9216 + 1000))
+      << "every byte delivered is kept, in order";
 
   // A geometry larger than the volume: the read after its end delivers
   // nothing, and every cylinder before it is kept.
@@ -164,9 +171,9 @@ TEST_F(ReadTest, ShortReadsAndShortVolumesKeepWhatWasDelivered) {
   drive->medium.resize(drive->medium.size() / 2);
   platform::testing::InstallSimDrive('a', drive);
   Recorder recorder(*dlg);
-  Read(image);
+  Read(dir / "second.dsk");
   EXPECT_EQ(recorder.Pieces().at(7), "fatal read error\r\n");
-  EXPECT_EQ(ReadBytes(image), drive->medium);
+  EXPECT_EQ(ReadBytes(dir / "second.dsk"), drive->medium);
 }
 
 TEST_F(ReadTest, CylinderSizeOfZeroCannotBeAllocated) {
@@ -237,7 +244,7 @@ TEST_F(ReadTest, StopRequestEndsTheCopyAtACylinderBoundary) {
               (std::vector<std::string>{"reading disk...", "cancelled\r\n", kUnlock}));
     // Asked while the fifth cylinder was on its way: it is finished, no other
     // one starts.
-    EXPECT_EQ(ReadBytes(image), c.earlierFile ? std::vector<unsigned char>{9, 9, 9} : Cylinders(5));
+    EXPECT_EQ(ReadBytes(image), (c.earlierFile ? std::vector<unsigned char>{9, 9, 9} : Cylinders(5)));
     EXPECT_EQ(drive->counts().unlocks, drive->counts().locks);
     EXPECT_EQ(dir.Names().size(), 1u);
   }

@@ -28,6 +28,7 @@ class RoundTripTest : public DialogTest {
   }
 
   std::vector<std::string> Read(const std::string& image) {
+    SendMessageA(dlg->m_hWnd, WM_COMMAND, ID_NOTIFY_CLEAR_LOG, 0);
     Recorder recorder(*dlg);
     CDiskCopier copier;
     copier.m_pDlg = dlg.get();
@@ -36,6 +37,7 @@ class RoundTripTest : public DialogTest {
   }
 
   std::vector<std::string> Write(const std::string& image) {
+    SendMessageA(dlg->m_hWnd, WM_COMMAND, ID_NOTIFY_CLEAR_LOG, 0);
     Recorder recorder(*dlg);
     CDiskCopier copier;
     copier.m_pDlg = dlg.get();

@@ -28,7 +28,7 @@ std::vector<std::string> Then(std::vector<std::string> head, const std::vector<s
 }
 
 class WriteTest : public DialogTest {
- protected:
+ public:
   void SetUp() override {
     DialogTest::SetUp();
     Use(SimDrive::WithGeometry(8, 2, 9, 512));
@@ -202,7 +202,9 @@ TEST_F(WriteTest, GeometryIsTheFirstFittingMediaType) {
     } else {
       EXPECT_TRUE(positions.empty());
     }
-    EXPECT_EQ(Written(), ReadBytes(image));
+    if (c.chunk != 0) {
+      EXPECT_EQ(Written(), ReadBytes(image));
+    }
     const std::vector<std::string> writes = io.Details("write volume");
     if (c.chunk != 0) {
       ASSERT_FALSE(writes.empty());
@@ -236,7 +238,9 @@ TEST_F(WriteTest, ShortImagesEndOkOnlyWhenEveryByteWasWritten) {
     EXPECT_EQ(Write(), Then(kUpToWriting, {c.end, kUnlock}));
     platform::testing::SetFileFaults({}, {});
     EXPECT_EQ(positions.back(), 1);
-    if (c.end == kOk) EXPECT_EQ(Written(), ReadBytes(image));
+    if (c.end == kOk) {
+      EXPECT_EQ(Written(), ReadBytes(image));
+    }
   }
 }
 

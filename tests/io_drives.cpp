@@ -203,7 +203,9 @@ TEST_F(CopierTest, MediaTypeCountIsWholeRecordsReturned) {
     HANDLE volume = OpenVolume("\\\\.\\a:", GENERIC_READ);
     EXPECT_EQ(copier.GetMediaTypes(volume), c.count);
     EXPECT_EQ(copier.m_nMediaTypes, c.count);
-    if (c.count == 3) EXPECT_EQ(copier.m_mediaTypes[2].MediaType, F3_2Pt88_512);
+    if (c.count == 3) {
+      EXPECT_EQ(copier.m_mediaTypes[2].MediaType, F3_2Pt88_512);
+    }
     CloseHandle(volume);
   }
 }

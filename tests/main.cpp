@@ -2,10 +2,15 @@
 // and message delivery are set up as for the program itself.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "platform/afx.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
+  // The tests never need a display; ctest sets this too.
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   if (!AfxWinInit(argc, argv)) return 2;
   const int result = RUN_ALL_TESTS();
   AfxWinTerm();

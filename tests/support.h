@@ -89,7 +89,7 @@ class IoRecorder {
 // A main dialog created without a modal loop, as the application object's
 // main window; every seam of the layer is reset around it.
 class DialogTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override;
   void TearDown() override;
   // Runs the event loop until no worker thread is left.

@@ -1,0 +1,77 @@
+// The application icon: a grey 3.5-inch floppy disk on a raised tile, in the
+// 16 colours of the standard palette. Each string is one row of pixels, each
+// character a palette index in hex or '.' for a transparent pixel.
+//
+// Both sizes are drawn by hand rather than scaled, so that the shutter, the
+// label and the write-protect hole stay readable at 16 x 16. The tile has a
+// white top and left edge and a black and grey bottom and right edge, as a
+// raised button does; its four corner pixels are left out so that it sits
+// softly on any background.
+#include "platform/resources.h"
+#include "res/resource.h"
+
+namespace {
+
+const char* const kRows32[] = {
+    ".FFFFFFFFFFFFFFFFFFFFFFFFFFFFFF.",
+    "F7777777777777777777777777777780",
+    "F7777777777777777777777777777780",
+    "F7777777777777777777777777777780",
+    "F7770000000000000000000077777780",
+    "F77708888F7777777777088807777780",
+    "F77708888F7777000777088880877780",
+    "F77708888F7777000777088880877780",
+    "F77708888F7777000777088880877780",
+    "F77708888F7777000777088880877780",
+    "F77708888F7777000777088880877780",
+    "F77708888F7777000777088880877780",
+    "F77708888F7777777777088880877780",
+    "F7770888800000000000088880877780",
+    "F7770888888888888888888880877780",
+    "F7770888CCCCCCCCCCCCC88880877780",
+    "F7770888FFFFFFFFFFFFF88880877780",
+    "F7770888FFFFFFFFFFFFF88880877780",
+    "F7770888FF777777777FF88880877780",
+    "F7770888FFFFFFFFFFFFF88880877780",
+    "F7770888FF777777777FF88880877780",
+    "F7770888FFFFFFFFFFFFF80080877780",
+    "F7770888FFFFFFFFFFFFF80080877780",
+    "F7770888FFFFFFFFFFFFF80080877780",
+    "F7770888888888888888888880877780",
+    "F7770000000000000000000000877780",
+    "F7777888888888888888888888877780",
+    "F7777777777777777777777777777780",
+    "F7777777777777777777777777777780",
+    "F7777777777777777777777777777780",
+    "F8888888888888888888888888888880",
+    ".000000000000000000000000000000.",
+};
+const char* const kRows16[] = {
+    ".FFFFFFFFFFFFFF.",
+    "F777777777777780",
+    "F700000000077780",
+    "F708877077807780",
+    "F708877077780780",
+    "F708877077780780",
+    "F708888888880780",
+    "F708CCCCCC880780",
+    "F708FFFFFF880780",
+    "F708F7777F880780",
+    "F708FFFFFF800780",
+    "F708FFFFFF800780",
+    "F700000000000780",
+    "F777777777777780",
+    "F888888888888880",
+    ".00000000000000.",
+};
+
+const platform::res::IconGroup kMainIcon = {
+    IDR_MAINFRAME,
+    {{32, kRows32}, {16, kRows16}},
+};
+
+struct Registration {
+  Registration() { platform::res::Register(kMainIcon); }
+} registration;
+
+}  // namespace
