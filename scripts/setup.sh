@@ -7,11 +7,13 @@ packages=(
   cmake g++ make                       # the build
   qt6-base-dev                         # the toolkit (widgets, offscreen and X11 platforms)
   libgtest-dev libgmock-dev            # the tests
-  fonts-dejavu-core                    # a font for dialogs and the about picture
+  fonts-dejavu-core                    # the about picture's font
+  fonts-liberation2                    # a dialog font with the platform's metrics
   shared-mime-info desktop-file-utils  # file type registration in the desktop's database
   xdg-utils libglib2.0-bin             # ... and the tools that read it
   util-linux                           # losetup, for the block-device tests
-  xvfb xauth x11-apps imagemagick      # running and screenshotting without a display
+  xvfb xauth imagemagick xdotool       # running, driving and screenshotting without a display
+  openbox                              # a window manager for the end-to-end run
   mtools dosfstools                    # the demo floppy of scripts/run.sh
 )
 

@@ -16,8 +16,11 @@ namespace {
 QWidget* Widget(HWND window) { return static_cast<QWidget*>(platform::testing::WidgetOf(window)); }
 
 void PressKey(HWND window, int key) {
+  // Keys go where the user's would: to the control that has the focus.
+  QWidget* widget = Widget(window);
+  QWidget* target = widget->focusWidget() != nullptr ? widget->focusWidget() : widget;
   QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-  QCoreApplication::sendEvent(Widget(window), &press);
+  QCoreApplication::sendEvent(target, &press);
 }
 
 class AboutTest : public DialogTest {

@@ -23,8 +23,10 @@ std::string MenuText(HMENU menu, int position) {
 void PressKey(HWND window, int key) {
   QWidget* widget = static_cast<QWidget*>(platform::testing::WidgetOf(window));
   ASSERT_NE(widget, nullptr);
+  // Keys go where the user's would: to the control that has the focus.
+  QWidget* target = widget->focusWidget() != nullptr ? widget->focusWidget() : widget;
   QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-  QCoreApplication::sendEvent(widget, &press);
+  QCoreApplication::sendEvent(target, &press);
 }
 
 class MainDialogTest : public DialogTest {};

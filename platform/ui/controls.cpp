@@ -78,7 +78,7 @@ QWidget* CreateControl(Window& control, QWidget* dialog, const QFont& font) {
       edit->setFrameStyle(QFrame::Panel | QFrame::Sunken);
       edit->setLineWidth(1);
     }
-    edit->document()->setDocumentMargin(2);
+    edit->document()->setDocumentMargin(1);
     edit->setPlainText(DisplayText(control.text));
     widget = edit;
   } else if (cls == "button") {

@@ -12,6 +12,7 @@
 #include <QDropEvent>
 #include <QEventLoop>
 #include <QFontMetrics>
+#include <QtMath>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
@@ -51,11 +52,13 @@ int MulDiv(int value, int numerator, int denominator) {
 }
 
 // The dialog base units of a font, as the platform computes them: the average
-// width of the 52 letters, rounded, and the character height.
+// width of the 52 letters, rounded, and the character height, whose ascent
+// and descent the platform rounds up each.
 QSize BaseUnits(const QFont& font) {
   const QFontMetrics metrics(font);
+  const QFontMetricsF exact(font);
   const int width = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-  return QSize((width / 26 + 1) / 2, metrics.height());
+  return QSize((width / 26 + 1) / 2, qCeil(exact.ascent()) + qCeil(exact.descent()));
 }
 
 QRect DialogRect(const QSize& base, short x, short y, short cx, short cy) {
@@ -73,8 +76,27 @@ class DialogWidget : public QDialog {
  public:
   DialogWidget(HWND hwnd, QWidget* owner) : QDialog(owner), m_hwnd(hwnd) {}
 
+  // The dialog manager sees the keyboard before the controls do, as the
+  // platform's does: every control of the dialog is watched.
+  void WatchKeys(QWidget* control) {
+    control->installEventFilter(this);
+    for (QWidget* part : control->findChildren<QWidget*>()) part->installEventFilter(this);
+  }
+
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress && DialogKey(static_cast<QKeyEvent*>(event))) return true;
+    return QDialog::eventFilter(watched, event);
+  }
+
   void keyPressEvent(QKeyEvent* event) override {
+    if (!DialogKey(event)) QWidget::keyPressEvent(event);
+  }
+
+  // Escape gives IDCANCEL, Enter clicks the focused push button or gives
+  // IDOK, F1 asks for help and Alt+Space opens the system menu; true when the
+  // key was one of them.
+  bool DialogKey(QKeyEvent* event) {
     const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
     const int key = event->key();
     if (key == Qt::Key_Escape && modifiers == Qt::NoModifier) {
@@ -92,10 +114,10 @@ class DialogWidget : public QDialog {
     } else if (key == Qt::Key_Space && modifiers == Qt::AltModifier) {
       ShowSystemMenu(m_hwnd, mapToGlobal(QPoint(0, 0)));
     } else {
-      QWidget::keyPressEvent(event);
-      return;
+      return false;
     }
     event->accept();
+    return true;
   }
 
   // The close box and Alt+F4 arrive here; the dialog ends only through its
@@ -192,8 +214,21 @@ HWND CreateDialogFromTemplate(WORD templateId, HWND owner, WNDPROC proc, void* c
   const res::DialogTemplate* dialog = res::FindDialog(templateId);
   if (dialog == nullptr || QApplication::instance() == nullptr) return nullptr;
 
+  // The platform's dialog font is not here; a sans serif of the same metrics
+  // (Arial's) lays dialogs out as on the platform, with the same base units.
+  static const bool substituted = [] {
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Arial"),
+                                QStringLiteral("DejaVu Sans")});
+    return true;
+  }();
+  (void)substituted;
   QFont font(QString::fromLatin1(dialog->typeface));
-  font.setPointSize(dialog->pointSize);
+  // Whole pixels, as the platform sizes a font from its points: 8 points are
+  // 11 pixels at 96 dots per inch.
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const int dpi = screen != nullptr ? qRound(screen->logicalDotsPerInchY()) : 96;
+  font.setPixelSize(MulDiv(dialog->pointSize, dpi, 72));
   if (dialog->weight >= 700) font.setBold(true);
   font.setItalic(dialog->italic);
   const QSize base = BaseUnits(font);
@@ -234,6 +269,7 @@ HWND CreateDialogFromTemplate(WORD templateId, HWND owner, WNDPROC proc, void* c
     const HWND child = AddWindow(std::move(control));
     dialogWindow->children.push_back(child);
     QWidget* controlWidget = CreateControl(*controlWindow, widget, font);
+    widget->WatchKeys(controlWidget);
     controlWidget->setGeometry(DialogRect(base, item.x, item.y, item.cx, item.cy));
     controlWindow->widget = controlWidget;
     if (controlWindow->className == "static" && (item.style & 0x1F) == SS_BITMAP && item.textOrdinal != 0)
