@@ -95,28 +95,63 @@ CDiskCopier::CopyResult CDiskCopier::CopyCylinders(HANDLE hFrom, HANDLE hTo, LPV
   return copyComplete;
 }
 
+// What differs between the directions around the copy: how the volume is
+// opened, the log texts, and the copy itself.
+struct CDiskCopier::Direction {
+  DWORD dwAccess;
+  DWORD dwShareMode;
+  const char* pszLockError;
+  const char* pszGeometryError;
+  const char* pszMediaTypesError;
+  void (CDiskCopier::*pfnCopy)(const CString& strImagePath);
+};
+
 void CDiskCopier::ReadDiskToImage(CString strDrive, CString strImagePath) {
-  m_hDevice = CreateFileA("\\\\.\\" + strDrive, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                          OPEN_EXISTING, 0, NULL);
+  static const Direction kRead = {GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  "error locking disk\r\n",
+                                  "error eruating disk geometry\r\n",
+                                  "error, disk format not supported\r\n",
+                                  &CDiskCopier::CopyVolumeToImage};
+  TransferOnVolume(kRead, strDrive, "locking and checking volume " + strDrive + "...", strImagePath);
+}
+
+void CDiskCopier::WriteImageToDisk(CString strImagePath, CString strDrive) {
+  static const Direction kWrite = {GENERIC_WRITE,
+                                   FILE_SHARE_WRITE,
+                                   "error locking volume\r\n",
+                                   "error getting disk geometry\r\n",
+                                   "error, disk geometry not supported\r\n",
+                                   &CDiskCopier::CopyImageToVolume};
+  TransferOnVolume(kWrite, strDrive, "checking and locking volume...", strImagePath);
+}
+
+// Opens and locks the volume, reads its geometry and media types, lets the
+// direction copy, and gives the volume back: the dismount and the unlock only
+// when the lock was had, the handle always.
+void CDiskCopier::TransferOnVolume(const Direction& direction, const CString& strDrive, const CString& strLockPiece,
+                                   const CString& strImagePath) {
+  m_hDevice = CreateFileA("\\\\.\\" + strDrive, direction.dwAccess, direction.dwShareMode, NULL, OPEN_EXISTING, 0,
+                          NULL);
   AppendLog("opening disk " + strDrive + "...");
   if (m_hDevice == INVALID_HANDLE_VALUE) {
     AppendLog("error\r\n");
     return;
   }
   AppendLog("ok\r\n");
-  AppendLog("locking and checking volume " + strDrive + "...");
+  AppendLog(strLockPiece);
   if (!LockVolume(m_hDevice)) {
-    AppendLog("error locking disk\r\n");
+    AppendLog(direction.pszLockError);
     CloseHandle(m_hDevice);
     return;
   }
   if (!GetDriveGeometry(m_hDevice, &m_geometry)) {
-    AppendLog("error eruating disk geometry\r\n");
+    AppendLog(direction.pszGeometryError);
   } else if (GetMediaTypes(m_hDevice) == 0) {
-    AppendLog("error, disk format not supported\r\n");
+    AppendLog(direction.pszMediaTypesError);
   } else {
     AppendLog("ok\r\n");
-    CopyVolumeToImage(strImagePath);
+    (this->*direction.pfnCopy)(strImagePath);
   }
   DismountVolume(m_hDevice);
   UnlockVolume(m_hDevice);
@@ -152,34 +187,6 @@ void CDiskCopier::CopyVolumeToImage(const CString& strImagePath) {
   } else {
     AppendLog("fatal write error\r\n");
   }
-}
-
-void CDiskCopier::WriteImageToDisk(CString strImagePath, CString strDrive) {
-  m_hDevice = CreateFileA("\\\\.\\" + strDrive, GENERIC_WRITE, FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
-  AppendLog("opening disk " + strDrive + "...");
-  if (m_hDevice == INVALID_HANDLE_VALUE) {
-    AppendLog("error\r\n");
-    return;
-  }
-  AppendLog("ok\r\n");
-  AppendLog("checking and locking volume...");
-  if (!LockVolume(m_hDevice)) {
-    AppendLog("error locking volume\r\n");
-    CloseHandle(m_hDevice);
-    return;
-  }
-  if (!GetDriveGeometry(m_hDevice, &m_geometry)) {
-    AppendLog("error getting disk geometry\r\n");
-  } else if (GetMediaTypes(m_hDevice) == 0) {
-    AppendLog("error, disk geometry not supported\r\n");
-  } else {
-    AppendLog("ok\r\n");
-    CopyImageToVolume(strImagePath);
-  }
-  DismountVolume(m_hDevice);
-  UnlockVolume(m_hDevice);
-  AppendLog("unlocking volume...ok\r\n");
-  CloseHandle(m_hDevice);
 }
 
 void CDiskCopier::CopyImageToVolume(const CString& strImagePath) {

@@ -37,7 +37,10 @@ class CDiskCopier {
 
  private:
   enum CopyResult { copyComplete, copyFailed, copyCancelled };
+  struct Direction;
 
+  void TransferOnVolume(const Direction& direction, const CString& strDrive, const CString& strLockPiece,
+                        const CString& strImagePath);
   void CopyVolumeToImage(const CString& strImagePath);
   void CopyImageToVolume(const CString& strImagePath);
   CopyResult CopyCylinders(HANDLE hFrom, HANDLE hTo, LPVOID pBuffer, DWORD cbCylinder, DWORD nCylinders,

@@ -91,12 +91,8 @@ class BlockDrive : public PosixDrive {
     if (sectors / perCylinder > 0xFFFFFFFFull) return false;
     DWORD heads = DWORD(std::min<ULONGLONG>(perCylinder, 255));
     while (perCylinder % heads != 0) --heads;
-    geometry = DISK_GEOMETRY{};
-    geometry.Cylinders.QuadPart = LONGLONG(sectors / perCylinder);
-    geometry.MediaType = Removable() ? RemovableMedia : FixedMedia;
-    geometry.TracksPerCylinder = heads;
-    geometry.SectorsPerTrack = DWORD(perCylinder / heads);
-    geometry.BytesPerSector = DWORD(sectorSize);
+    geometry = MakeDiskGeometry(LONGLONG(sectors / perCylinder), heads, DWORD(perCylinder / heads), DWORD(sectorSize),
+                                Removable() ? RemovableMedia : FixedMedia);
     return true;
   }
 
@@ -140,12 +136,8 @@ class FloppyDriverDrive : public PosixDrive {
       return false;
     const DWORD bytesPerSector = DWORD(FD_SECTSIZE(&params));
     const FloppyFormat* format = FormatOfGeometry(params.track, params.head, params.sect, bytesPerSector);
-    geometry = DISK_GEOMETRY{};
-    geometry.Cylinders.QuadPart = params.track;
-    geometry.MediaType = format != nullptr ? format->type : RemovableMedia;
-    geometry.TracksPerCylinder = params.head;
-    geometry.SectorsPerTrack = params.sect;
-    geometry.BytesPerSector = bytesPerSector;
+    geometry = MakeDiskGeometry(params.track, params.head, params.sect, bytesPerSector,
+                                format != nullptr ? format->type : RemovableMedia);
     return true;
   }
 

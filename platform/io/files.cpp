@@ -54,32 +54,12 @@ class FileObject : public Object {
 
   bool Read(void* buffer, DWORD count, DWORD& done) override {
     done = 0;
-    if (!TheFileFaults().Apply(false, count)) return false;
-    while (done < count) {
-      const ssize_t n = ::read(m_fd, static_cast<char*>(buffer) + done, count - done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      if (n == 0) break;
-      done += DWORD(n);
-    }
-    return true;
+    return TheFileFaults().Apply(false, count) && ReadFully(m_fd, buffer, count, -1, done);
   }
 
   bool Write(const void* buffer, DWORD count, DWORD& done) override {
     done = 0;
-    if (!TheFileFaults().Apply(true, count)) return false;
-    while (done < count) {
-      const ssize_t n = ::write(m_fd, static_cast<const char*>(buffer) + done, count - done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      if (n == 0) break;
-      done += DWORD(n);
-    }
-    return true;
+    return TheFileFaults().Apply(true, count) && WriteFully(m_fd, buffer, count, -1, done);
   }
 
   bool Size(ULONGLONG& size) override {

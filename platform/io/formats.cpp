@@ -13,7 +13,7 @@ const FloppyFormat kFormats[] = {
 
 }  // namespace
 
-DISK_GEOMETRY FloppyFormat::Geometry() const {
+DISK_GEOMETRY MakeDiskGeometry(LONGLONG cylinders, DWORD heads, DWORD sectors, DWORD bytesPerSector, MEDIA_TYPE type) {
   DISK_GEOMETRY geometry{};
   geometry.Cylinders.QuadPart = cylinders;
   geometry.MediaType = type;
@@ -21,6 +21,10 @@ DISK_GEOMETRY FloppyFormat::Geometry() const {
   geometry.SectorsPerTrack = sectors;
   geometry.BytesPerSector = bytesPerSector;
   return geometry;
+}
+
+DISK_GEOMETRY FloppyFormat::Geometry() const {
+  return MakeDiskGeometry(cylinders, heads, sectors, bytesPerSector, type);
 }
 
 const FloppyFormat& FormatOf(MEDIA_TYPE type) {

@@ -20,6 +20,8 @@ struct FloppyFormat {
   DISK_GEOMETRY Geometry() const;
 };
 
+DISK_GEOMETRY MakeDiskGeometry(LONGLONG cylinders, DWORD heads, DWORD sectors, DWORD bytesPerSector, MEDIA_TYPE type);
+
 enum class FloppyDrive { Drive360K, Drive1200K, Drive720K, Drive1440K, Drive2880K };
 
 const FloppyFormat& FormatOf(MEDIA_TYPE type);

@@ -64,10 +64,11 @@ void PosixDrive::DropCache() {
   ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_DONTNEED);
 }
 
-bool PosixDrive::ReadAt(ULONGLONG offset, void* buffer, DWORD count, DWORD& done) {
+bool ReadFully(int fd, void* buffer, DWORD count, long long offset, DWORD& done) {
   done = 0;
   while (done < count) {
-    const ssize_t n = ::pread(m_fd, static_cast<char*>(buffer) + done, count - done, off_t(offset + done));
+    char* at = static_cast<char*>(buffer) + done;
+    const ssize_t n = offset < 0 ? ::read(fd, at, count - done) : ::pread(fd, at, count - done, off_t(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -78,11 +79,11 @@ bool PosixDrive::ReadAt(ULONGLONG offset, void* buffer, DWORD count, DWORD& done
   return true;
 }
 
-bool PosixDrive::WriteAt(ULONGLONG offset, const void* buffer, DWORD count, DWORD& done) {
+bool WriteFully(int fd, const void* buffer, DWORD count, long long offset, DWORD& done) {
   done = 0;
   while (done < count) {
-    const ssize_t n =
-        ::pwrite(m_fd, static_cast<const char*>(buffer) + done, count - done, off_t(offset + done));
+    const char* at = static_cast<const char*>(buffer) + done;
+    const ssize_t n = offset < 0 ? ::write(fd, at, count - done) : ::pwrite(fd, at, count - done, off_t(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
       // A device refuses a write at its end with ENOSPC; what was written
@@ -93,10 +94,18 @@ bool PosixDrive::WriteAt(ULONGLONG offset, const void* buffer, DWORD count, DWOR
     if (n == 0) break;
     done += DWORD(n);
   }
+  return true;
+}
+
+bool PosixDrive::ReadAt(ULONGLONG offset, void* buffer, DWORD count, DWORD& done) {
+  return ReadFully(m_fd, buffer, count, (long long)offset, done);
+}
+
+bool PosixDrive::WriteAt(ULONGLONG offset, const void* buffer, DWORD count, DWORD& done) {
+  if (!WriteFully(m_fd, buffer, count, (long long)offset, done)) return false;
   // The write has reached the medium before it is reported, so a device error
   // fails this write instead of a later flush.
-  if (done > 0 && ::fdatasync(m_fd) != 0) return false;
-  return true;
+  return done == 0 || ::fdatasync(m_fd) == 0;
 }
 
 }  // namespace platform::io

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/io/formats.h"
 #include "platform/testing.h"
 
 namespace platform::testing {
@@ -22,13 +23,7 @@ DWORD SimDrive::lastAccess() const {
 }
 
 DISK_GEOMETRY MakeGeometry(LONGLONG cylinders, DWORD heads, DWORD sectors, DWORD bytesPerSector, MEDIA_TYPE type) {
-  DISK_GEOMETRY geometry{};
-  geometry.Cylinders.QuadPart = cylinders;
-  geometry.MediaType = type;
-  geometry.TracksPerCylinder = heads;
-  geometry.SectorsPerTrack = sectors;
-  geometry.BytesPerSector = bytesPerSector;
-  return geometry;
+  return io::MakeDiskGeometry(cylinders, heads, sectors, bytesPerSector, type);
 }
 
 std::shared_ptr<SimDrive> SimDrive::WithGeometry(DWORD cylinders, DWORD heads, DWORD sectors, DWORD bytesPerSector) {

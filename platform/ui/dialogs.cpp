@@ -143,7 +143,9 @@ class DialogWidget : public QDialog {
     std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls()) paths.push_back(ToText(url.toLocalFile()));
     event->acceptProposedAction();
-    SendMessageA(m_hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(NewDrop(std::move(paths))), 0);
+    // Posted, as the platform does: the drop ends at once for the program
+    // the files came from, whatever the dialog then does with them.
+    PostMessageA(m_hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(NewDrop(std::move(paths))), 0);
   }
 
   void paintEvent(QPaintEvent* event) override {

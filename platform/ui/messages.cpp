@@ -1,15 +1,19 @@
 // SendMessageA and PostMessageA. On the window's own thread a send calls the
 // window procedure directly. From another thread it waits until the window's
-// thread has handled the message: the message is queued and a posted event
-// makes whatever event loop runs there (the dialog's, a file dialog's, a
-// message box's) deliver it.
+// thread has handled the message: the message is queued, and an event counter
+// that the user-interface thread's event loops watch wakes whichever of them
+// runs (the dialog's, a file dialog's, a message box's) to deliver it. A
+// worker thus never calls into the toolkit.
 #include "platform/ui/messages.h"
 
-#include <QCoreApplication>
-#include <QObject>
-#include <QThread>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#include <cerrno>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 
 #include "platform/testing.h"
@@ -19,12 +23,15 @@
 namespace platform::ui {
 namespace {
 
-struct PendingSend {
+// A message on its way to the user-interface thread. A sent one has a sender
+// waiting for done; a posted one has none.
+struct Pending {
   HWND hwnd;
   UINT msg;
   WPARAM wParam;
   LPARAM lParam;
   std::string sender;
+  bool posted;
   LRESULT result = 0;
   bool done = false;
 };
@@ -32,10 +39,11 @@ struct PendingSend {
 struct Delivery {
   std::mutex mutex;
   std::condition_variable answered;
-  std::deque<PendingSend*> queue;
+  std::deque<std::shared_ptr<Pending>> queue;
   bool running = false;
   std::thread::id uiThread;
-  QObject* receiver = nullptr;  // lives on the user-interface thread
+  int wakeup = -1;                      // an eventfd the user-interface thread watches
+  QSocketNotifier* notifier = nullptr;  // lives on the user-interface thread
   std::function<void(const testing::MessageRecord&)> hook;
 };
 
@@ -64,21 +72,39 @@ LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, const std::st
 void DrainQueue() {
   Delivery& delivery = TheDelivery();
   for (;;) {
-    PendingSend* send = nullptr;
+    std::shared_ptr<Pending> pending;
     {
       std::lock_guard<std::mutex> lock(delivery.mutex);
       if (delivery.queue.empty()) return;
-      send = delivery.queue.front();
+      pending = delivery.queue.front();
       delivery.queue.pop_front();
     }
-    const LRESULT result = Deliver(send->hwnd, send->msg, send->wParam, send->lParam, send->sender);
+    const LRESULT result = Deliver(pending->hwnd, pending->msg, pending->wParam, pending->lParam, pending->sender);
+    if (pending->posted) continue;
     {
       std::lock_guard<std::mutex> lock(delivery.mutex);
-      send->result = result;
-      send->done = true;
+      pending->result = result;
+      pending->done = true;
     }
     delivery.answered.notify_all();
   }
+}
+
+// Queues a message for the user-interface thread and wakes it; false when no
+// loop will run there any more.
+bool Enqueue(const std::shared_ptr<Pending>& pending) {
+  Delivery& delivery = TheDelivery();
+  int wakeup = -1;
+  {
+    std::lock_guard<std::mutex> lock(delivery.mutex);
+    if (!delivery.running) return false;
+    delivery.queue.push_back(pending);
+    wakeup = delivery.wakeup;
+  }
+  const uint64_t one = 1;
+  while (::write(wakeup, &one, sizeof one) < 0 && errno == EINTR) {
+  }
+  return true;
 }
 
 void TraceSend(const char* kind, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -98,7 +124,17 @@ void TraceSend(const char* kind, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 void StartDelivery() {
   Delivery& delivery = TheDelivery();
   std::lock_guard<std::mutex> lock(delivery.mutex);
-  if (delivery.receiver == nullptr) delivery.receiver = new QObject();
+  if (delivery.wakeup < 0) delivery.wakeup = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (delivery.notifier == nullptr) {
+    delivery.notifier = new QSocketNotifier(delivery.wakeup, QSocketNotifier::Read);
+    QObject::connect(delivery.notifier, &QSocketNotifier::activated, [] {
+      uint64_t count = 0;
+      while (::read(TheDelivery().wakeup, &count, sizeof count) < 0 && errno == EINTR) {
+      }
+      DrainQueue();
+    });
+  }
+  delivery.notifier->setEnabled(true);
   delivery.uiThread = std::this_thread::get_id();
   delivery.running = true;
 }
@@ -108,11 +144,12 @@ void StopDelivery() {
   {
     std::lock_guard<std::mutex> lock(delivery.mutex);
     delivery.running = false;
-    for (PendingSend* send : delivery.queue) {
-      send->result = 0;
-      send->done = true;
+    for (const std::shared_ptr<Pending>& pending : delivery.queue) {
+      pending->result = 0;
+      pending->done = true;
     }
     delivery.queue.clear();
+    if (delivery.notifier != nullptr) delivery.notifier->setEnabled(false);
   }
   delivery.answered.notify_all();
 }
@@ -157,35 +194,21 @@ LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   if (OwnedByThisThread(hWnd)) return Deliver(hWnd, Msg, wParam, lParam, sender);
   if (WindowOf(hWnd) == nullptr) return 0;
 
+  auto pending = std::make_shared<Pending>(Pending{hWnd, Msg, wParam, lParam, sender, false});
+  if (IsUiThread() || !Enqueue(pending)) return 0;
   Delivery& delivery = TheDelivery();
-  PendingSend send{hWnd, Msg, wParam, lParam, sender};
-  QObject* receiver = nullptr;
-  {
-    std::lock_guard<std::mutex> lock(delivery.mutex);
-    if (!delivery.running || delivery.uiThread == std::this_thread::get_id()) return 0;
-    delivery.queue.push_back(&send);
-    receiver = delivery.receiver;
-  }
-  QMetaObject::invokeMethod(receiver, &DrainQueue, Qt::QueuedConnection);
   std::unique_lock<std::mutex> lock(delivery.mutex);
-  delivery.answered.wait(lock, [&] { return send.done; });
-  return send.result;
+  delivery.answered.wait(lock, [&] { return pending->done; });
+  return pending->result;
 }
 
+// Like the platform's, a posted message is delivered later by the window's
+// thread, whichever thread posts it.
 BOOL PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   if (platform::TraceEnabled()) TraceSend("post", hWnd, Msg, wParam, lParam);
   if (WindowOf(hWnd) == nullptr) return FALSE;
-  Delivery& delivery = TheDelivery();
-  QObject* receiver = nullptr;
-  {
-    std::lock_guard<std::mutex> lock(delivery.mutex);
-    if (!delivery.running) return FALSE;
-    receiver = delivery.receiver;
-  }
-  const std::string sender = platform::ThreadName();
-  QMetaObject::invokeMethod(
-      receiver, [=] { Deliver(hWnd, Msg, wParam, lParam, sender); }, Qt::QueuedConnection);
-  return TRUE;
+  return Enqueue(std::make_shared<Pending>(Pending{hWnd, Msg, wParam, lParam, platform::ThreadName(), true})) ? TRUE
+                                                                                                           : FALSE;
 }
 
 namespace platform::testing {
