@@ -2,7 +2,10 @@
 // picture, each a Qt widget behind a window of the table.
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QProgressBar>
+#include <QPainter>
+#include <QTimer>
+#include <QStyle>
+#include <QStyleOptionProgressBar>
 #include <QPushButton>
 #include <algorithm>
 #include <cstring>
@@ -13,6 +16,48 @@
 namespace platform::ui {
 namespace {
 
+// The progress bar. A new position only marks the bar for painting, and the
+// bar is painted at most once per frame however many positions come in
+// between: a transfer that sends one per cylinder of a fast drive never waits
+// for a paint of every one.
+class ProgressBar : public QWidget {
+ public:
+  ProgressBar(QWidget* parent, bool vertical) : QWidget(parent), m_vertical(vertical) {
+    m_frame.setSingleShot(true);
+    m_frame.setInterval(kFrameMs);
+    QObject::connect(&m_frame, &QTimer::timeout, this, [this] { update(); });
+  }
+
+  void Show(int minimum, int maximum, int position) {
+    if (minimum == m_minimum && maximum == m_maximum && position == m_position) return;
+    m_minimum = minimum;
+    m_maximum = maximum;
+    m_position = position;
+    if (!m_frame.isActive()) m_frame.start();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QStyleOptionProgressBar option;
+    option.initFrom(this);
+    option.minimum = m_minimum;
+    option.maximum = m_maximum;
+    option.progress = m_position;
+    option.textVisible = false;
+    if (!m_vertical) option.state |= QStyle::State_Horizontal;
+    QPainter painter(this);
+    style()->drawControl(QStyle::CE_ProgressBarGroove, &option, &painter, this);
+    option.rect = style()->subElementRect(QStyle::SE_ProgressBarContents, &option, this);
+    style()->drawControl(QStyle::CE_ProgressBarContents, &option, &painter, this);
+  }
+
+ private:
+  static constexpr int kFrameMs = 16;
+  bool m_vertical;
+  int m_minimum = 0, m_maximum = 100, m_position = 0;
+  QTimer m_frame;
+};
+
 QString DisplayText(const std::string& text) {
   QString shown = FromText(text);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -20,10 +65,8 @@ QString DisplayText(const std::string& text) {
 }
 
 void SetProgress(Window& window) {
-  if (auto* bar = qobject_cast<QProgressBar*>(window.widget.data())) {
-    bar->setRange(window.rangeMin, window.rangeMax);
-    bar->setValue(window.position);
-  }
+  if (auto* bar = dynamic_cast<ProgressBar*>(window.widget.data()))
+    bar->Show(window.rangeMin, window.rangeMax, window.position);
 }
 
 LRESULT ProgressProc(Window& window, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -92,9 +135,7 @@ QWidget* CreateControl(Window& control, QWidget* dialog, const QFont& font) {
     });
     widget = button;
   } else if (cls == "msctls_progress32") {
-    auto* bar = new QProgressBar(dialog);
-    bar->setOrientation((control.style & PBS_VERTICAL) ? Qt::Vertical : Qt::Horizontal);
-    bar->setTextVisible(false);
+    auto* bar = new ProgressBar(dialog, (control.style & PBS_VERTICAL) != 0);
     control.rangeMin = 0;
     control.rangeMax = 100;
     control.position = 0;
