@@ -60,7 +60,7 @@ Fields EntryFields(const std::string& path) {
   return fields;
 }
 
-// Reads an Exec value as the Desktop Entry Specification says a desktop
+// Reads an Exec value as freedesktop.org's Desktop Entry rules say a desktop
 // does: the string escapes of the file, then the quoting of arguments, then
 // the field codes, with %f standing for the file.
 Strings ExpandExec(const std::string& value, const std::string& file) {
@@ -131,7 +131,7 @@ Strings ExpandExec(const std::string& value, const std::string& file) {
 }
 
 // Starts a desktop entry for a file as a desktop does: with gio when it is
-// installed, else by its Exec line read by the specification's rules.
+// installed, else by its Exec line read by the Desktop Entry rules.
 bool Launch(const std::string& entry, const std::string& file, const std::map<std::string, std::string>& environment) {
   std::map<std::string, std::string> variables = environment;
   variables["GIO_USE_VFS"] = "local";

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QColor>
+#include <QCoreApplication>
 #include <QImage>
 #include <cstdint>
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/resources.h"
 #include "platform/ui/internal.h"
@@ -143,6 +145,29 @@ TEST(AboutPicture, DecodesToAColourfulPictureTheRightWayUp) {
     return sum / long((y1 - y0) * image.width());
   };
   EXPECT_LT(lightness(0, 20), lightness(230, 250));
+}
+
+}  // namespace
+
+namespace {
+
+// The version record, and the name and version the toolkit and the desktop
+// know the program by.
+TEST(Version, RecordAndTheToolkitAgree) {
+  const platform::res::VersionInfo* version = platform::res::Version();
+  ASSERT_NE(version, nullptr);
+  EXPECT_EQ(std::vector<int>(version->fileVersion, version->fileVersion + 4), (std::vector<int>{1, 0, 0, 1}));
+  EXPECT_EQ(std::vector<int>(version->productVersion, version->productVersion + 4), (std::vector<int>{1, 0, 0, 1}));
+  EXPECT_STREQ(version->fileVersionText, "1, 0, 0, 1");
+  EXPECT_STREQ(version->productVersionText, "1, 0, 0, 1");
+  EXPECT_EQ(version->language, 0x0409);
+  EXPECT_EQ(version->codePage, 1200);
+  EXPECT_STREQ(version->fileDescription, "Varnel MFC Application");
+  EXPECT_STREQ(version->internalName, "Varnel");
+  EXPECT_STREQ(version->originalFilename, "Varnel.EXE");
+  EXPECT_STREQ(version->productName, "Varnel Application");
+  EXPECT_EQ(QCoreApplication::applicationName(), QString("Varnel"));
+  EXPECT_EQ(QCoreApplication::applicationVersion(), QString("1.0.0.1"));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
+#include <thread>
 
 #include "jobs/TransferJob.h"
 #include "platform/trace.h"
@@ -124,6 +125,15 @@ TEST_F(MainDialogTest, SystemCommandsAreRecognisedOnlyAsSystemCommands) {
 
   SendMessageA(dlg->m_hWnd, WM_SYSCOMMAND, IDM_REG_FILETYPES, 0);
   EXPECT_TRUE(registered());
+  // The commands name the program by its absolute path, wherever it was
+  // started from.
+  char program[MAX_PATH];
+  ASSERT_GT(GetModuleFileNameA(nullptr, program, sizeof program), 0u);
+  ASSERT_EQ(program[0], '/');
+  char command[2 * MAX_PATH] = "";
+  LONG size = sizeof command;
+  ASSERT_EQ(RegQueryValueA(HKEY_CLASSES_ROOT, "DiskImage\\shell\\write to b:\\command", command, &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::string(command), "\"" + std::string(program) + "\" \"%1\" b:");
   SendMessageA(dlg->m_hWnd, WM_SYSCOMMAND, IDM_UNREG_FILETYPES, 0);
   EXPECT_FALSE(registered());
 
@@ -185,6 +195,21 @@ TEST_F(MainDialogTest, HelpKeyOpensTheHelpFileOnlyWhenItExists) {
   EXPECT_TRUE(IsWindowEnabled(Control(IDC_READ)));
   app->SetModuleNames(program);
   EXPECT_STREQ(app->m_pszAppName, "varnel_ui_tests") << "named after the program file";
+}
+
+TEST_F(MainDialogTest, MessagesToAWindowThatIsGoneReturnZero) {
+  CDiskCopyDlg other;
+  ASSERT_TRUE(other.Create(IDD_MAIN));
+  const HWND gone = other.m_hWnd;
+  const HWND goneLog = GetDlgItem(gone, IDC_LOG);
+  other.DestroyWindow();
+  EXPECT_FALSE(IsWindow(gone));
+  EXPECT_EQ(SendMessageA(goneLog, WM_GETTEXTLENGTH, 0, 0), 0);
+  LRESULT fromWorker = -1;
+  std::thread worker([&] { fromWorker = SendMessageA(gone, WM_COMMAND, ID_NOTIFY_BEGIN, 0); });
+  worker.join();  // answered at once, without the user-interface thread
+  EXPECT_EQ(fromWorker, 0);
+  EXPECT_TRUE(IsWindowEnabled(Control(IDC_READ))) << "and no other window was touched";
 }
 
 // ---- Transfers seen from the dialog -------------------------------------------

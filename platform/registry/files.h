@@ -9,7 +9,7 @@
 namespace platform::registry {
 
 // $XDG_DATA_HOME when it is an absolute path, else ~/.local/share, as the
-// base directory specification says.
+// freedesktop.org's base directory rules say.
 std::string DataHome();
 
 enum class ReadResult { ok, absent, failed };

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <QSocketNotifier>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
@@ -45,6 +46,7 @@ struct Delivery {
   int wakeup = -1;                      // an eventfd the user-interface thread watches
   QSocketNotifier* notifier = nullptr;  // lives on the user-interface thread
   std::function<void(const testing::MessageRecord&)> hook;
+  std::atomic<bool> hooked{false};  // a hook is installed: worth naming senders
 };
 
 Delivery& TheDelivery() {
@@ -55,9 +57,9 @@ Delivery& TheDelivery() {
 LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, const std::string& sender) {
   WNDPROC proc = nullptr;
   if (!OwnedByThisThread(hwnd, &proc) || proc == nullptr) return 0;
+  Delivery& delivery = TheDelivery();
   std::function<void(const testing::MessageRecord&)> hook;
-  {
-    Delivery& delivery = TheDelivery();
+  if (delivery.hooked) {
     std::lock_guard<std::mutex> lock(delivery.mutex);
     hook = delivery.hook;
   }
@@ -105,6 +107,12 @@ bool Enqueue(const std::shared_ptr<Pending>& pending) {
   while (::write(wakeup, &one, sizeof one) < 0 && errno == EINTR) {
   }
   return true;
+}
+
+// The sending thread's name, for the trace and a test's hook; nothing to
+// look up when neither is on.
+std::string SenderName() {
+  return TheDelivery().hooked || platform::TraceEnabled() ? platform::ThreadName() : std::string();
 }
 
 void TraceSend(const char* kind, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -190,7 +198,7 @@ using namespace platform::ui;
 
 LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   if (platform::TraceEnabled()) TraceSend("send", hWnd, Msg, wParam, lParam);
-  const std::string sender = platform::ThreadName();
+  const std::string sender = SenderName();
   if (OwnedByThisThread(hWnd)) return Deliver(hWnd, Msg, wParam, lParam, sender);
   if (WindowOf(hWnd) == nullptr) return 0;
 
@@ -207,7 +215,7 @@ LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 BOOL PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   if (platform::TraceEnabled()) TraceSend("post", hWnd, Msg, wParam, lParam);
   if (WindowOf(hWnd) == nullptr) return FALSE;
-  return Enqueue(std::make_shared<Pending>(Pending{hWnd, Msg, wParam, lParam, platform::ThreadName(), true})) ? TRUE
+  return Enqueue(std::make_shared<Pending>(Pending{hWnd, Msg, wParam, lParam, SenderName(), true})) ? TRUE
                                                                                                            : FALSE;
 }
 
@@ -216,6 +224,7 @@ namespace platform::testing {
 void SetMessageHook(std::function<void(const MessageRecord&)> hook) {
   Delivery& delivery = TheDelivery();
   std::lock_guard<std::mutex> lock(delivery.mutex);
+  delivery.hooked = static_cast<bool>(hook);
   delivery.hook = std::move(hook);
 }
 
