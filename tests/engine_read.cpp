@@ -91,12 +91,7 @@ TEST_F(ReadTest, EveryOutcomeLogsItsPiecesAndReleasesWhatItTook) {
     Read(image);
 
     EXPECT_EQ(recorder.Pieces(), outcome.pieces);
-    const auto counts = drive->counts();
-    EXPECT_EQ(counts.dismounts, outcome.locked ? 1 : 0);
-    EXPECT_EQ(counts.unlocks, outcome.locked ? 1 : 0);
-    EXPECT_EQ(counts.closes, counts.opens - (drive->failOpen ? 1 : 0));
-    EXPECT_EQ(platform::testing::LiveVirtualAllocations(), 0u);
-    EXPECT_EQ(platform::testing::OpenHandleCount(), 0u);
+    ExpectReleased(*drive, outcome.locked);
     if (outcome.imageCylinders < 0) {
       EXPECT_FALSE(Exists(dir / "image.dsk"));
     } else {

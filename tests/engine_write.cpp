@@ -101,12 +101,7 @@ TEST_F(WriteTest, EveryOutcomeLogsItsPiecesAndReleasesWhatItTook) {
     outcome.arrange(*this);
 
     EXPECT_EQ(Write(), outcome.pieces);
-    const auto counts = drive->counts();
-    EXPECT_EQ(counts.dismounts, outcome.locked ? 1 : 0);
-    EXPECT_EQ(counts.unlocks, outcome.locked ? 1 : 0);
-    EXPECT_EQ(counts.closes, counts.opens - (drive->failOpen ? 1 : 0));
-    EXPECT_EQ(platform::testing::LiveVirtualAllocations(), 0u);
-    EXPECT_EQ(platform::testing::OpenHandleCount(), 0u);
+    ExpectReleased(*drive, outcome.locked);
     const std::vector<unsigned char> bytes = ReadBytes(image);
     const auto end = drive->medium.begin() + long(outcome.written);
     EXPECT_TRUE(std::equal(drive->medium.begin(), end, bytes.begin()));

@@ -91,17 +91,5 @@ bool HaveProgram(const std::string& name) {
   return !QStandardPaths::findExecutable(QString::fromStdString(name)).isEmpty();
 }
 
-std::vector<std::string> NamesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* entries = ::opendir(folder.c_str())) {
-    while (dirent* entry = ::readdir(entries)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(entries);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 }  // namespace varnel_test

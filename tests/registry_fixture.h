@@ -47,6 +47,5 @@ RunResult RunCommand(const std::vector<std::string>& command,
                      const std::map<std::string, std::string>& environment = {});
 bool HaveProgram(const std::string& name);
 // The names in a folder, sorted; none when it does not exist.
-std::vector<std::string> NamesIn(const std::string& folder);
 
 }  // namespace varnel_test

@@ -45,9 +45,11 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() { RemoveTree(m_path); }
 
-std::vector<std::string> TempDir::Names() const {
+std::vector<std::string> TempDir::Names() const { return NamesIn(m_path); }
+
+std::vector<std::string> NamesIn(const std::string& folder) {
   std::vector<std::string> names;
-  if (DIR* dir = ::opendir(m_path.c_str())) {
+  if (DIR* dir = ::opendir(folder.c_str())) {
     while (dirent* entry = ::readdir(dir)) {
       const std::string name = entry->d_name;
       if (name != "." && name != "..") names.push_back(name);
@@ -56,6 +58,15 @@ std::vector<std::string> TempDir::Names() const {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+void ExpectReleased(const platform::testing::SimDrive& drive, bool locked) {
+  const auto counts = drive.counts();
+  EXPECT_EQ(counts.dismounts, locked ? 1 : 0);
+  EXPECT_EQ(counts.unlocks, locked ? 1 : 0);
+  EXPECT_EQ(counts.closes, counts.opens - (drive.failOpen ? 1 : 0));
+  EXPECT_EQ(platform::testing::LiveVirtualAllocations(), 0u);
+  EXPECT_EQ(platform::testing::OpenHandleCount(), 0u);
 }
 
 std::vector<unsigned char> ReadBytes(const std::string& path) {

@@ -29,7 +29,13 @@ class TempDir {
   std::string m_path;
 };
 
+// The names in a folder, sorted; none when it does not exist.
+std::vector<std::string> NamesIn(const std::string& folder);
 std::vector<unsigned char> ReadBytes(const std::string& path);
+// Everything the drive gave out was given back: a dismount and an unlock
+// exactly when it was locked, a close for every open, and no buffer or handle
+// is left.
+void ExpectReleased(const platform::testing::SimDrive& drive, bool locked);
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 // size bytes, each derived from its offset and seed.
 std::vector<unsigned char> Pattern(size_t size, unsigned seed);
