@@ -33,7 +33,6 @@ class CString {
   BOOL IsEmpty() const { return m_text.empty() ? TRUE : FALSE; }
   void Empty() { m_text.clear(); }
   operator LPCSTR() const { return m_text.c_str(); }  // NOLINT: converts like the framework's
-  char GetAt(int index) const { return m_text.at(size_t(index)); }
 
   CString& operator+=(const CString& text) {
     m_text += text.m_text;
@@ -56,13 +55,6 @@ class CString {
   friend bool operator!=(const CString& a, const CString& b) { return !(a == b); }
   friend bool operator!=(const CString& a, LPCSTR b) { return !(a == b); }
   friend bool operator!=(LPCSTR a, const CString& b) { return !(b == a); }
-
-  int Compare(LPCSTR text) const { return m_text.compare(text != nullptr ? text : ""); }
-  int CompareNoCase(LPCSTR text) const;
-  int Find(char c, int start = 0) const;
-  int ReverseFind(char c) const;
-  CString Left(int count) const;
-  CString Mid(int first, int count = -1) const;
 
   // A writable buffer of at least length characters; ReleaseBuffer ends the
   // string at its first NUL, or at newLength.
@@ -199,18 +191,11 @@ class CWnd : public CCmdTarget {
   BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
 
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
-  BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
   BOOL EnableWindow(BOOL bEnable = TRUE);
-  BOOL IsWindowEnabled() const;
-  BOOL ShowWindow(int nCmdShow);
   BOOL IsIconic() const;
   void SetWindowText(LPCSTR lpszString);
-  void GetWindowText(CString& rString) const;
-  int GetWindowTextLength() const;
-  CWnd* GetDlgItem(int nID) const;
   CMenu* GetSystemMenu(BOOL bRevert);
   void GetClientRect(LPRECT lpRect) const;
-  HICON SetIcon(HICON hIcon, BOOL bBigIcon);
   BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
   BOOL DestroyWindow();
 
@@ -240,22 +225,12 @@ LRESULT AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 class CButton : public CWnd {};
 
-class CProgressCtrl : public CWnd {
- public:
-  void SetRange(short nLower, short nUpper);
-  int SetPos(int nPos);
-  int GetPos() const;
-  void GetRange(int& nLower, int& nUpper) const;
-};
+class CProgressCtrl : public CWnd {};
 
 class CMenu {
  public:
   HMENU m_hMenu = nullptr;
   BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCSTR lpszNewItem = nullptr);
-  UINT GetMenuItemCount() const;
-  UINT GetMenuItemID(int nPos) const;
-  UINT GetMenuState(UINT nID, UINT nFlags) const;
-  int GetMenuString(UINT nIDItem, CString& rString, UINT nFlags) const;
 };
 
 class CDC {

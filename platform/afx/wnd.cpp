@@ -123,23 +123,11 @@ BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent) {
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const {
   return ::SendMessageA(m_hWnd, message, wParam, lParam);
 }
-BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) const {
-  return ::PostMessageA(m_hWnd, message, wParam, lParam);
-}
 BOOL CWnd::EnableWindow(BOOL bEnable) { return ::EnableWindow(m_hWnd, bEnable); }
-BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
-BOOL CWnd::ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
 BOOL CWnd::IsIconic() const { return ::IsIconic(m_hWnd); }
 void CWnd::SetWindowText(LPCSTR lpszString) { ::SetWindowTextA(m_hWnd, lpszString); }
-int CWnd::GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
 
-void CWnd::GetWindowText(CString& rString) const {
-  const int length = ::GetWindowTextLengthA(m_hWnd);
-  ::GetWindowTextA(m_hWnd, rString.GetBuffer(length + 1), length + 1);
-  rString.ReleaseBuffer();
-}
 
-CWnd* CWnd::GetDlgItem(int nID) const { return FromHandle(::GetDlgItem(m_hWnd, nID)); }
 
 CMenu* CWnd::GetSystemMenu(BOOL bRevert) {
   const HMENU menu = ::GetSystemMenu(m_hWnd, bRevert);
@@ -151,9 +139,6 @@ CMenu* CWnd::GetSystemMenu(BOOL bRevert) {
 
 void CWnd::GetClientRect(LPRECT lpRect) const { ::GetClientRect(m_hWnd, lpRect); }
 
-HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon) {
-  return reinterpret_cast<HICON>(SendMessage(WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(hIcon)));
-}
 
 BOOL CWnd::DestroyWindow() {
   if (m_hWnd == nullptr) return FALSE;
@@ -235,25 +220,9 @@ LRESULT AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return wnd->WindowProc(message, wParam, lParam);
 }
 
-void CProgressCtrl::SetRange(short nLower, short nUpper) { SendMessage(PBM_SETRANGE, 0, MAKELPARAM(nLower, nUpper)); }
-int CProgressCtrl::SetPos(int nPos) { return int(SendMessage(PBM_SETPOS, WPARAM(nPos), 0)); }
-int CProgressCtrl::GetPos() const { return int(SendMessage(PBM_GETPOS, 0, 0)); }
-void CProgressCtrl::GetRange(int& nLower, int& nUpper) const {
-  nLower = int(SendMessage(PBM_GETRANGE, TRUE, 0));
-  nUpper = int(SendMessage(PBM_GETRANGE, FALSE, 0));
-}
 
 BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCSTR lpszNewItem) {
   return ::AppendMenuA(m_hMenu, nFlags, nIDNewItem, lpszNewItem);
-}
-UINT CMenu::GetMenuItemCount() const { return UINT(::GetMenuItemCount(m_hMenu)); }
-UINT CMenu::GetMenuItemID(int nPos) const { return ::GetMenuItemID(m_hMenu, nPos); }
-UINT CMenu::GetMenuState(UINT nID, UINT nFlags) const { return ::GetMenuState(m_hMenu, nID, nFlags); }
-int CMenu::GetMenuString(UINT nIDItem, CString& rString, UINT nFlags) const {
-  const int length = ::GetMenuStringA(m_hMenu, nIDItem, nullptr, 0, nFlags);
-  const int copied = ::GetMenuStringA(m_hMenu, nIDItem, rString.GetBuffer(length + 1), length + 1, nFlags);
-  rString.ReleaseBuffer(copied);
-  return copied;
 }
 
 CPaintDC::CPaintDC(CWnd* pWnd) : m_hWnd(pWnd->m_hWnd) { m_hDC = ::BeginPaint(m_hWnd, &m_ps); }

@@ -86,12 +86,6 @@ LRESULT ProgressProc(Window& window, UINT msg, WPARAM wParam, LPARAM lParam) {
       SetProgress(window);
       return previous;
     }
-    case PBM_DELTAPOS: {
-      const LRESULT previous = window.position;
-      window.position = std::clamp(window.position + int(wParam), window.rangeMin, window.rangeMax);
-      SetProgress(window);
-      return previous;
-    }
     case PBM_GETPOS:
       return window.position;
     case PBM_GETRANGE:

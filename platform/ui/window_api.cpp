@@ -1,6 +1,5 @@
 // The window operations on the table's windows.
 #include <QApplication>
-#include <QCursor>
 #include <QWidget>
 
 #include "platform/ui/internal.h"
@@ -49,10 +48,6 @@ BOOL IsWindowEnabled(HWND hWnd) {
   return window != nullptr && !(window->style & WS_DISABLED) ? TRUE : FALSE;
 }
 
-BOOL IsWindowVisible(HWND hWnd) {
-  Window* window = Own(hWnd);
-  return window != nullptr && window->widget && window->widget->isVisible() ? TRUE : FALSE;
-}
 
 BOOL ShowWindow(HWND hWnd, int nCmdShow) {
   Window* window = Own(hWnd);
@@ -93,25 +88,13 @@ HWND GetDlgItem(HWND hDlg, int nIDDlgItem) {
   return nullptr;
 }
 
-int GetDlgCtrlID(HWND hWnd) {
-  Window* window = Own(hWnd);
-  return window != nullptr ? window->id : 0;
-}
 
 HWND GetParent(HWND hWnd) {
   Window* window = Own(hWnd);
   return window != nullptr ? window->parent : nullptr;
 }
 
-HWND GetFocus() { return WindowOfWidget(QApplication::focusWidget()); }
 
-HWND SetFocus(HWND hWnd) {
-  const HWND previous = GetFocus();
-  Window* window = Own(hWnd);
-  if (window == nullptr || !window->widget) return nullptr;
-  window->widget->setFocus(Qt::OtherFocusReason);
-  return previous;
-}
 
 BOOL GetClientRect(HWND hWnd, LPRECT lpRect) {
   Window* window = Own(hWnd);
@@ -120,14 +103,6 @@ BOOL GetClientRect(HWND hWnd, LPRECT lpRect) {
   return TRUE;
 }
 
-BOOL GetWindowRect(HWND hWnd, LPRECT lpRect) {
-  Window* window = Own(hWnd);
-  if (window == nullptr || !window->widget || lpRect == nullptr) return FALSE;
-  const QRect frame = window->parent == nullptr ? window->widget->frameGeometry()
-                                                : QRect(window->widget->mapToGlobal(QPoint(0, 0)), window->widget->size());
-  *lpRect = RECT{frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
-  return TRUE;
-}
 
 BOOL MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL /*bRepaint*/) {
   Window* window = Own(hWnd);
@@ -139,9 +114,3 @@ BOOL MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL /*bRepain
   return TRUE;
 }
 
-BOOL GetCursorPos(POINT* lpPoint) {
-  if (lpPoint == nullptr) return FALSE;
-  const QPoint position = QCursor::pos();
-  *lpPoint = POINT{position.x(), position.y()};
-  return TRUE;
-}

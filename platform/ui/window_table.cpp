@@ -67,12 +67,4 @@ void RemoveWindow(HWND hwnd) {
     if (window->widget && window->parent == nullptr) window->widget->deleteLater();
 }
 
-HWND WindowOfWidget(const QWidget* widget) {
-  Table& table = TheTable();
-  std::lock_guard<std::mutex> lock(table.mutex);
-  for (const auto& entry : table.windows)
-    if (entry.second->widget == widget) return entry.first;
-  return nullptr;
-}
-
 }  // namespace platform::ui

@@ -45,6 +45,5 @@ Window* WindowOf(HWND hwnd);
 bool OwnedByThisThread(HWND hwnd, WNDPROC* proc = nullptr);
 // Removes the window and its children; their widgets are deleted later.
 void RemoveWindow(HWND hwnd);
-HWND WindowOfWidget(const QWidget* widget);
 
 }  // namespace platform::ui

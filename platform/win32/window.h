@@ -36,9 +36,6 @@
 // Progress bar messages.
 #define PBM_SETRANGE (WM_USER + 1)
 #define PBM_SETPOS (WM_USER + 2)
-#define PBM_DELTAPOS (WM_USER + 3)
-#define PBM_SETSTEP (WM_USER + 4)
-#define PBM_STEPIT (WM_USER + 5)
 #define PBM_GETRANGE (WM_USER + 7)
 #define PBM_GETPOS (WM_USER + 8)
 
@@ -150,21 +147,15 @@ BOOL IsWindow(HWND hWnd);
 BOOL DestroyWindow(HWND hWnd);
 BOOL EnableWindow(HWND hWnd, BOOL bEnable);
 BOOL IsWindowEnabled(HWND hWnd);
-BOOL IsWindowVisible(HWND hWnd);
 BOOL ShowWindow(HWND hWnd, int nCmdShow);
 BOOL IsIconic(HWND hWnd);
 BOOL SetWindowTextA(HWND hWnd, LPCSTR lpString);
 int GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount);
 int GetWindowTextLengthA(HWND hWnd);
 HWND GetDlgItem(HWND hDlg, int nIDDlgItem);
-int GetDlgCtrlID(HWND hWnd);
 HWND GetParent(HWND hWnd);
-HWND GetFocus();
-HWND SetFocus(HWND hWnd);
 BOOL GetClientRect(HWND hWnd, LPRECT lpRect);
-BOOL GetWindowRect(HWND hWnd, LPRECT lpRect);
 BOOL MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint);
-BOOL GetCursorPos(POINT* lpPoint);
 int GetSystemMetrics(int nIndex);
 
 HMENU GetSystemMenu(HWND hWnd, BOOL bRevert);
