@@ -25,18 +25,12 @@ INT_PTR CDialog::DoModal() {
   return result;
 }
 
-namespace {
-
-DWORD GetWindowLongStyle(HWND hwnd) { return platform::ui::StyleOf(hwnd); }
-
-}  // namespace
-
 BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
   if (pParentWnd != nullptr) m_pParentWnd = pParentWnd;
   const HWND hwndOwner = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
   const HWND hwnd = platform::ui::CreateDialogFromTemplate(WORD(nIDTemplate), hwndOwner, &AfxWndProc, this);
   if (hwnd == nullptr) return FALSE;
-  if (GetWindowLongStyle(hwnd) & WS_VISIBLE) ::ShowWindow(hwnd, SW_SHOW);
+  if (platform::ui::StyleOf(hwnd) & WS_VISIBLE) ::ShowWindow(hwnd, SW_SHOW);
   return TRUE;
 }
 

@@ -9,25 +9,11 @@
 #include <cstring>
 #include <string>
 
+#include "platform/io/posix.h"
 #include "platform/win32/io.h"
 
-namespace {
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = ::fsync(fd) == 0;
-  ::close(fd);
-  return ok;
-}
-
-}  // namespace
+using platform::io::FolderOf;
+using platform::io::SyncFolder;
 
 DWORD GetFileAttributesA(LPCSTR lpFileName) {
   struct stat st;

@@ -64,39 +64,6 @@ void PosixDrive::DropCache() {
   ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_DONTNEED);
 }
 
-bool ReadFully(int fd, void* buffer, DWORD count, long long offset, DWORD& done) {
-  done = 0;
-  while (done < count) {
-    char* at = static_cast<char*>(buffer) + done;
-    const ssize_t n = offset < 0 ? ::read(fd, at, count - done) : ::pread(fd, at, count - done, off_t(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) break;
-    done += DWORD(n);
-  }
-  return true;
-}
-
-bool WriteFully(int fd, const void* buffer, DWORD count, long long offset, DWORD& done) {
-  done = 0;
-  while (done < count) {
-    const char* at = static_cast<const char*>(buffer) + done;
-    const ssize_t n = offset < 0 ? ::write(fd, at, count - done) : ::pwrite(fd, at, count - done, off_t(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      // A device refuses a write at its end with ENOSPC; what was written
-      // before that still counts, the caller sees a short write.
-      if (errno == ENOSPC && done > 0) break;
-      return false;
-    }
-    if (n == 0) break;
-    done += DWORD(n);
-  }
-  return true;
-}
-
 bool PosixDrive::ReadAt(ULONGLONG offset, void* buffer, DWORD count, DWORD& done) {
   return ReadFully(m_fd, buffer, count, (long long)offset, done);
 }

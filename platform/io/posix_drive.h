@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/io/drive.h"
+#include "platform/io/posix.h"
 
 namespace platform::io {
 
@@ -30,12 +31,5 @@ class PosixDrive : public DriveBackend {
 
 // Open flags for the platform's access rights.
 int OpenFlagsFor(DWORD access);
-
-// Moves count bytes unless the end of the data or an error stops it, retrying
-// after interruptions; at offset, or at the file position when offset is
-// negative. False on an error; done is what moved before it. A write that
-// meets the end of a device after moving something stops short without error.
-bool ReadFully(int fd, void* buffer, DWORD count, long long offset, DWORD& done);
-bool WriteFully(int fd, const void* buffer, DWORD count, long long offset, DWORD& done);
 
 }  // namespace platform::io

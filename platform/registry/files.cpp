@@ -13,26 +13,18 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/io/posix.h"
+
 extern char** environ;
 
 namespace platform::registry {
 namespace {
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
+using io::FolderOf;
 
 bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    done += size_t(written);
-  }
-  return true;
+  DWORD done = 0;
+  return io::WriteFully(fd, bytes.data(), DWORD(bytes.size()), -1, done) && done == bytes.size();
 }
 
 std::string HomeFolder() {
@@ -97,13 +89,7 @@ bool ReplaceFile(const std::string& path, const std::string& bytes, bool durable
     ::unlink(temporary.c_str());
     return false;
   }
-  if (durable) {
-    const int folder = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-      ::fsync(folder);
-      ::close(folder);
-    }
-  }
+  if (durable) io::SyncFolder(FolderOf(path));
   return true;
 }
 

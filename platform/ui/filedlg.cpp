@@ -11,11 +11,13 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/io/posix.h"
 #include "platform/testing.h"
 #include "platform/ui/internal.h"
 
 namespace {
 
+using platform::io::FolderOf;
 using platform::testing::FileDialogAnswer;
 using platform::testing::FileDialogRequest;
 
@@ -53,11 +55,6 @@ std::vector<Filter> ParseFilters(LPCSTR block) {
 bool Exists(const std::string& path, bool folder) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && (folder ? S_ISDIR(st.st_mode) : !S_ISDIR(st.st_mode));
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 bool HasExtension(const std::string& path) {
