@@ -2,6 +2,10 @@
 // command line, dropped files, and start requests while a transfer runs.
 #include <sys/stat.h>
 
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
 #include <cstring>
 
 #include "platform/ui/drops.h"
@@ -266,6 +270,33 @@ TEST_F(StarterTest, StartRequestWhileBusyIsRefusedAndTheTransferGoesOn) {
   EXPECT_EQ(drives['a']->counts().opens, 1) << "no second worker";
   EXPECT_EQ(recorder.Pieces().back(), "unlocking volume...ok\r\n");
   EXPECT_NE(Text(IDC_LOG).find("writing image to disk...ok\r\n"), std::string::npos);
+}
+
+// The same with the real message box, whose loop has no timer of its own: the
+// worker's messages must wake it, not merely arrive when something else does.
+TEST_F(StarterTest, WorkerMessagesWakeARealMessageBox) {
+  drives['a'] = SimDrive::WithGeometry(30, 2, 9, 512);
+  platform::testing::InstallSimDrive('a', drives['a']);
+  WriteBytes(dir / "in.dsk", Pattern(30 * 9216, 5));
+  platform::testing::SetMessageBoxHandler(nullptr);
+  bool endedUnderTheBox = false;
+  Recorder recorder(*dlg, [&](const platform::testing::MessageRecord& record) {
+    if (record.msg != PBM_SETPOS || record.wParam != 0) return;
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      endedUnderTheBox = true;
+      QTimer::singleShot(0, box, [box] { box->close(); });
+    }
+  });
+  // Only a safety net: the box is closed long before, when the transfer ends.
+  QTimer::singleShot(15000, [] {
+    if (QWidget* box = QApplication::activeModalWidget()) box->close();
+  });
+  dlg->StartWriteFromPath((dir / "in.dsk").c_str());
+  ASSERT_TRUE(platform::testing::DropFiles(dlg->m_hWnd, {dir / "in.dsk"}));
+  WaitForWorkers();
+  platform::testing::PumpUntil([] { return QApplication::activeModalWidget() == nullptr; });
+  EXPECT_TRUE(endedUnderTheBox) << "the transfer did not go on while the box was open";
+  EXPECT_EQ(drives['a']->medium, Pattern(30 * 9216, 5));
 }
 
 }  // namespace

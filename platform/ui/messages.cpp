@@ -9,6 +9,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <QAbstractEventDispatcher>
 #include <QSocketNotifier>
 #include <atomic>
 #include <cerrno>
@@ -109,6 +110,38 @@ bool Enqueue(const std::shared_ptr<Pending>& pending) {
   return true;
 }
 
+// "WM_COMMAND" for a message number, or its number in hex.
+std::string MessageName(UINT msg) {
+  switch (msg) {
+    case WM_SETTEXT: return "WM_SETTEXT";
+    case WM_GETTEXT: return "WM_GETTEXT";
+    case WM_GETTEXTLENGTH: return "WM_GETTEXTLENGTH";
+    case WM_PAINT: return "WM_PAINT";
+    case WM_CLOSE: return "WM_CLOSE";
+    case WM_ENABLE: return "WM_ENABLE";
+    case WM_SETCURSOR: return "WM_SETCURSOR";
+    case WM_ICONERASEBKGND: return "WM_ICONERASEBKGND";
+    case WM_QUERYDRAGICON: return "WM_QUERYDRAGICON";
+    case WM_SETICON: return "WM_SETICON";
+    case WM_INITDIALOG: return "WM_INITDIALOG";
+    case WM_COMMAND: return "WM_COMMAND";
+    case WM_SYSCOMMAND: return "WM_SYSCOMMAND";
+    case WM_DROPFILES: return "WM_DROPFILES";
+    case PBM_SETRANGE: return "PBM_SETRANGE";
+    case PBM_SETPOS: return "PBM_SETPOS";
+    case PBM_GETPOS: return "PBM_GETPOS";
+    case BM_CLICK: return "BM_CLICK";
+    default: return Hex(msg);
+  }
+}
+
+// True on the user-interface thread while its loops deliver messages.
+bool IsUiThread() {
+  Delivery& delivery = TheDelivery();
+  std::lock_guard<std::mutex> lock(delivery.mutex);
+  return delivery.running && delivery.uiThread == std::this_thread::get_id();
+}
+
 // The sending thread's name, for the trace and a test's hook; nothing to
 // look up when neither is on.
 std::string SenderName() {
@@ -135,12 +168,20 @@ void StartDelivery() {
   if (delivery.wakeup < 0) delivery.wakeup = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (delivery.notifier == nullptr) {
     delivery.notifier = new QSocketNotifier(delivery.wakeup, QSocketNotifier::Read);
-    QObject::connect(delivery.notifier, &QSocketNotifier::activated, [] {
+    // The counter only wakes the loop; the queue is delivered by every loop
+    // of this thread each time it looks for work, nested ones included. A
+    // message's handler may run a modal loop (a message box opened for a
+    // dropped file) in which the worker's sends must still arrive, and the
+    // toolkit neither activates a notifier again while its handler runs nor
+    // can be relied on to deliver its own events from inside another.
+    QObject::connect(delivery.notifier, &QSocketNotifier::activated, delivery.notifier, [] {
       uint64_t count = 0;
       while (::read(TheDelivery().wakeup, &count, sizeof count) < 0 && errno == EINTR) {
       }
-      DrainQueue();
     });
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, delivery.notifier, &DrainQueue);
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, delivery.notifier, &DrainQueue);
   }
   delivery.notifier->setEnabled(true);
   delivery.uiThread = std::this_thread::get_id();
@@ -162,35 +203,7 @@ void StopDelivery() {
   delivery.answered.notify_all();
 }
 
-bool IsUiThread() {
-  Delivery& delivery = TheDelivery();
-  std::lock_guard<std::mutex> lock(delivery.mutex);
-  return delivery.running && delivery.uiThread == std::this_thread::get_id();
-}
 
-std::string MessageName(UINT msg) {
-  switch (msg) {
-    case WM_SETTEXT: return "WM_SETTEXT";
-    case WM_GETTEXT: return "WM_GETTEXT";
-    case WM_GETTEXTLENGTH: return "WM_GETTEXTLENGTH";
-    case WM_PAINT: return "WM_PAINT";
-    case WM_CLOSE: return "WM_CLOSE";
-    case WM_ENABLE: return "WM_ENABLE";
-    case WM_SETCURSOR: return "WM_SETCURSOR";
-    case WM_ICONERASEBKGND: return "WM_ICONERASEBKGND";
-    case WM_QUERYDRAGICON: return "WM_QUERYDRAGICON";
-    case WM_SETICON: return "WM_SETICON";
-    case WM_INITDIALOG: return "WM_INITDIALOG";
-    case WM_COMMAND: return "WM_COMMAND";
-    case WM_SYSCOMMAND: return "WM_SYSCOMMAND";
-    case WM_DROPFILES: return "WM_DROPFILES";
-    case PBM_SETRANGE: return "PBM_SETRANGE";
-    case PBM_SETPOS: return "PBM_SETPOS";
-    case PBM_GETPOS: return "PBM_GETPOS";
-    case BM_CLICK: return "BM_CLICK";
-    default: return Hex(msg);
-  }
-}
 
 }  // namespace platform::ui
 

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <functional>
-#include <string>
 
 #include "platform/win32.h"
 
@@ -14,9 +13,5 @@ void StartDelivery();
 // Answers every waiting and every later send from another thread with 0: the
 // user-interface thread will run no more loops.
 void StopDelivery();
-bool IsUiThread();
-
-// "WM_COMMAND" for a message number, or its number.
-std::string MessageName(UINT msg);
 
 }  // namespace platform::ui
