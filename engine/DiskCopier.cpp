@@ -55,7 +55,7 @@ BOOL CDiskCopier::StopRequested() const {
 
 // Copies at most nCylinders cylinders of cbCylinder bytes, sending before each
 // the share still to copy as the progress position. The copy is complete when
-// cbExpected bytes have been copied: once the passes are done, or when a read
+// at least cbExpected bytes have been copied: once the passes are done, or when a read
 // then delivers nothing. Anything less is a read error, so a short source is
 // never reported as a whole one.
 CDiskCopier::CopyResult CDiskCopier::CopyCylinders(HANDLE hFrom, HANDLE hTo, LPVOID pBuffer, DWORD cbCylinder,
@@ -75,7 +75,7 @@ CDiskCopier::CopyResult CDiskCopier::CopyCylinders(HANDLE hFrom, HANDLE hTo, LPV
       return copyFailed;
     }
     if (cbRead == 0) {
-      if (cbCopied > 0 && cbCopied == cbExpected) return copyComplete;
+      if (cbCopied > 0 && cbCopied >= cbExpected) return copyComplete;
       AppendLog("fatal read error\r\n");
       return copyFailed;
     }

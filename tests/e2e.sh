@@ -94,6 +94,18 @@ wait_for cmp -s "$work/read.dsk" "$work/a.img" || fail "the image read is not th
 sleep 0.5
 shot "$w" screenshot.png
 
+echo "== a write from the Write button, the open dialog given a name without extension"
+head -c 1474560 /dev/urandom > "$work/typed.dsk"
+close "$w"
+w=$(start)
+focus "$w"
+xdotool key Tab Tab space
+d=$(window "Select Image File to be written to Floppy...")
+focus "$d"
+xdotool type --delay 10 "$work/typed"
+xdotool key Return
+wait_for cmp -s "$work/typed.dsk" "$work/a.img" || fail "the image named without extension did not land on A:"
+
 echo "== the about box from the system menu"
 focus "$w"
 xdotool key alt+space

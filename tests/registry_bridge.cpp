@@ -232,7 +232,7 @@ TEST_F(Bridge, TheProgramsOwnIconGoesIntoTheIconTheme) {
   EXPECT_EQ(NamesIn(Data("icons/hicolor/32x32/apps")), Strings{});
 }
 
-TEST_F(Bridge, OnlyChangedFilesAreRewrittenAndOnlyTheToolsThatReadThemRun) {
+TEST_F(Bridge, OnlyChangedFilesAreRewrittenOnlyTheToolsThatReadThemRunAndLostOnesComeBack) {
   RegisterImageFileTypes("/opt/varnel/bin/varnel");
   // The tools replace their caches whenever they run.
   const Strings watched = {
@@ -255,6 +255,13 @@ TEST_F(Bridge, OnlyChangedFilesAreRewrittenAndOnlyTheToolsThatReadThemRun) {
   unchanged.erase(kEntryB);
   unchanged.erase("applications/mimeinfo.cache");
   EXPECT_TRUE(changed == unchanged) << "a file or the MIME cache was rewritten without a change";
+
+  // Registering again, with no key to change, puts back a file that was
+  // removed behind Varnel's back.
+  RegisterImageFileTypes("/opt/varnel/bin/varnel");
+  ASSERT_EQ(::unlink(Data(kEntryA).c_str()), 0);
+  RegisterImageFileTypes("/opt/varnel/bin/varnel");
+  EXPECT_EQ(EntryFields(Data(kEntryA))["Exec"], "/opt/varnel/bin/varnel %f a:");
 }
 
 TEST_F(Bridge, TheDesktopGivesImageFilesTheRegisteredType) {
@@ -292,6 +299,9 @@ TEST_F(Bridge, ExecLinesPassTheCommandsWordsUnchanged) {
       {R"("/quote"inside/p" "%1")", {"/quote\"inside/p", "<file>"}},
       {R"("/tick`\back\$x/p" "%1")", {"/tick`\\back\\$x/p", "<file>"}},
       {R"("/no placeholder" --flag)", {"/no placeholder", "--flag"}},
+      // Another program's command: its path ends at the first quote that
+      // names an existing file, whatever follows.
+      {R"("/bin/sh" "-c" "%1")", {"/bin/sh", "-c", "<file>"}},
   };
   for (const ExecCase& c : cases) {
     SCOPED_TRACE(c.command);

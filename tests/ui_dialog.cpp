@@ -209,7 +209,6 @@ TEST_F(MainDialogTest, MessagesToAWindowThatIsGoneReturnZero) {
   std::thread worker([&] { fromWorker = SendMessageA(gone, WM_COMMAND, ID_NOTIFY_BEGIN, 0); });
   worker.join();  // answered at once, without the user-interface thread
   EXPECT_EQ(fromWorker, 0);
-  EXPECT_TRUE(IsWindowEnabled(Control(IDC_READ))) << "and no other window was touched";
 }
 
 // ---- Transfers seen from the dialog -------------------------------------------
@@ -227,7 +226,8 @@ class TransferTest : public DialogTest {
 TEST_F(TransferTest, MessagesOfATransferInOrder) {
   Recorder recorder(*dlg);
   dlg->StartWriteFromPath((dir / "missing.dsk").c_str());
-  EXPECT_FALSE(IsWindowEnabled(Control(IDC_READ))) << "the buttons are disabled at the start, not only at 103";
+  for (int id : {IDC_READ, IDC_WRITE, IDC_SWITCH})
+    EXPECT_FALSE(IsWindowEnabled(Control(id))) << "the buttons are disabled at the start, not only at 103";
   WaitForWorkers();
   EXPECT_EQ(recorder.events(),
             (std::vector<std::string>{"clear", "begin", "log:opening disk a:...", "log:ok\r\n",
@@ -256,6 +256,7 @@ TEST_F(TransferTest, ProgressArrivesBetweenLogPiecesFromTheWorker) {
   dlg->StartWriteFromPath((dir / "image.dsk").c_str());
   WaitForWorkers();
   const std::vector<std::string> events = recorder.events();
+  ASSERT_GE(events.size(), 8u);
   const std::vector<std::string> copy(events.begin() + 8, events.end());
   EXPECT_EQ(copy, (std::vector<std::string>{"log:writing image to disk...", "pos:100", "pos:66", "pos:33", "pos:1",
                                             "log:ok\r\n", "log:unlocking volume...ok\r\n", "end", "pos:0"}));
@@ -282,6 +283,7 @@ TEST_F(TransferTest, ThreadThatCannotStartLeavesTheDialogAsItWas) {
   platform::testing::PumpUntil([] { return false; }, 50);
   EXPECT_TRUE(recorder.events().empty());
   for (int id : {IDC_READ, IDC_WRITE, IDC_SWITCH}) EXPECT_TRUE(IsWindowEnabled(Control(id)));
+  EXPECT_EQ(Text(IDC_LOG), "") << "the log is as it was";
   EXPECT_EQ(drive->counts().opens, 0);
 
   // And the dialog is not left busy: the next start runs.
@@ -321,39 +323,62 @@ class ModalTest : public ::testing::Test {
   TempDir dir;
 };
 
+// The ways a user closes the dialog; Enter ends it with IDOK, the others
+// with IDCANCEL.
+struct CloseRoute {
+  const char* name;
+  std::function<void(HWND)> close;
+  INT_PTR result;
+};
+
+const std::vector<CloseRoute>& CloseRoutes() {
+  static const std::vector<CloseRoute> routes = {
+      {"Escape", [](HWND w) { PressKey(w, Qt::Key_Escape); }, IDCANCEL},
+      {"Enter", [](HWND w) { PressKey(w, Qt::Key_Return); }, IDOK},
+      {"close box", [](HWND w) { static_cast<QWidget*>(platform::testing::WidgetOf(w))->close(); }, IDCANCEL},
+      {"Close in the system menu", [](HWND w) { SendMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0); }, IDCANCEL},
+  };
+  return routes;
+}
+
 TEST_F(ModalTest, EscapeEnterAndCloseEndTheIdleDialog) {
-  struct Case {
-    const char* name;
-    std::function<void(CDiskCopyDlg&)> close;
-    INT_PTR result;
-  };
-  const std::vector<Case> cases = {
-      {"Escape", [](CDiskCopyDlg& d) { PressKey(d.m_hWnd, Qt::Key_Escape); }, IDCANCEL},
-      {"Enter", [](CDiskCopyDlg& d) { PressKey(d.m_hWnd, Qt::Key_Return); }, IDOK},
-      {"close box", [](CDiskCopyDlg& d) { static_cast<QWidget*>(platform::testing::WidgetOf(d.m_hWnd))->close(); },
-       IDCANCEL},
-      {"Close in the system menu", [](CDiskCopyDlg& d) { SendMessageA(d.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0); },
-       IDCANCEL},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(Run({"varnel"}, c.close), c.result);
+  for (const CloseRoute& route : CloseRoutes()) {
+    SCOPED_TRACE(route.name);
+    EXPECT_EQ(Run({"varnel"}, [&](CDiskCopyDlg& d) { route.close(d.m_hWnd); }), route.result);
   }
 }
 
-// Closing during a transfer asks first. Yes stops the worker at the next
-// cylinder, and the dialog ends once the worker's end notification is in; No
-// changes nothing.
+// Closing during a transfer asks first, by every route. Yes stops the worker
+// at the next cylinder and the dialog ends once the worker's end notification
+// is in; asking again meanwhile changes nothing. No changes nothing at all.
+// A transfer that ends while the question is open lets Yes close at once.
 TEST_F(ModalTest, CloseDuringATransferAsksAndStopsIt) {
-  for (const int answer : {IDYES, IDNO}) {
-    SCOPED_TRACE(answer == IDYES ? "yes" : "no");
+  struct Case {
+    const CloseRoute* route;
+    int answer;
+    bool endWhileAsking;
+  };
+  std::vector<Case> cases;
+  for (const CloseRoute& route : CloseRoutes()) cases.push_back({&route, IDYES, false});
+  cases.push_back({&CloseRoutes()[0], IDNO, false});
+  cases.push_back({&CloseRoutes()[1], IDYES, true});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.route->name) + (c.answer == IDYES ? ", yes" : ", no") +
+                 (c.endWhileAsking ? ", ended meanwhile" : ""));
     auto drive = SimDrive::WithGeometry(40, 2, 9, 512);
     platform::testing::InstallSimDrive('a', drive);
     std::vector<std::string> asked;
+    bool answered = false;
+    bool askedAgain = false;
+    bool ended = false;
     platform::testing::SetMessageBoxHandler([&](const platform::testing::MessageBoxRequest& request) {
       asked.push_back(request.text + "|" + request.caption);
       EXPECT_EQ(request.type, MB_ICONWARNING | MB_YESNO);
-      return answer;
+      if (c.endWhileAsking) {
+        EXPECT_TRUE(platform::testing::PumpUntil([&] { return ended; }));
+      }
+      answered = true;
+      return c.answer;
     });
     HWND window = nullptr;
     bool closedAfterEnd = false;
@@ -367,19 +392,37 @@ TEST_F(ModalTest, CloseDuringATransferAsksAndStopsIt) {
           SendMessageA(GetDlgItem(window, IDC_READ), BM_CLICK, 0, 0);
         },
         [&](const platform::testing::MessageRecord& record) {
-          if (record.msg == PBM_SETPOS && record.wParam == 50) PressKey(window, Qt::Key_Escape);
-          if (record.msg == WM_COMMAND && record.wParam == ID_NOTIFY_END) closedAfterEnd = IsWindow(window);
-          if (answer == IDNO && record.msg == PBM_SETPOS && record.wParam == 0)
+          // Asked outside the worker's send when the worker must go on meanwhile.
+          if (record.msg == PBM_SETPOS && record.wParam == 50) {
+            if (c.endWhileAsking)
+              QTimer::singleShot(0, [&] { c.route->close(window); });
+            else
+              c.route->close(window);
+          }
+          // The next log piece after Yes: the user insists.
+          if (c.answer == IDYES && answered && !askedAgain && record.msg == WM_COMMAND &&
+              record.wParam == ID_NOTIFY_UPDATE_LOG) {
+            askedAgain = true;
+            c.route->close(window);
+          }
+          if (record.msg == WM_COMMAND && record.wParam == ID_NOTIFY_END) {
+            closedAfterEnd = IsWindow(window);
+            ended = true;
+          }
+          if (c.answer == IDNO && record.msg == PBM_SETPOS && record.wParam == 0)
             QTimer::singleShot(0, [&] { PressKey(window, Qt::Key_Escape); });
         });
     EXPECT_EQ(asked, std::vector<std::string>{"transfer in progress! stop it and close?|varnel_ui_tests"});
-    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(result, c.answer == IDYES ? c.route->result : IDCANCEL);
     EXPECT_TRUE(closedAfterEnd) << "the dialog still existed when the worker's end arrived";
     const auto counts = drive->counts();
     EXPECT_EQ(counts.unlocks, counts.locks);
     EXPECT_EQ(counts.closes, counts.opens);
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"image.dsk"}) << "no temporary file is left";
-    if (answer == IDYES) {
+    if (c.endWhileAsking) {
+      EXPECT_EQ(ReadBytes(dir / "image.dsk"), drive->medium) << "the transfer was not stopped";
+    } else if (c.answer == IDYES) {
+      EXPECT_TRUE(askedAgain);
       EXPECT_NE(std::find(events.begin(), events.end(), "log:cancelled\r\n"), events.end());
       EXPECT_LT(counts.reads, 40);
       // A new file keeps the cylinders read before the stop, as after a failed read.

@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
 
@@ -137,6 +140,66 @@ TEST_F(StarterTest, OpenDialogRefusesNamesThatDoNotExist) {
   WaitForWorkers();
   EXPECT_EQ(refused, (std::vector<std::string>{"", dir / "nothing-here.dsk"}));
   EXPECT_EQ(drives['a']->counts().opens, 0) << "no transfer was started with it";
+}
+
+// The shown dialogs, driven as a user would: the title and filters the
+// button asked for, a name typed without extension completed with "DSK", and
+// a name that does not exist explained in a box while the dialog stays open.
+TEST_F(StarterTest, ShownDialogsCompleteTypedNamesAndExplainRefusals) {
+  platform::testing::SetFileDialogHandler(nullptr);
+  WriteBytes(dir / "image.dsk", Pattern(2 * 9216, 3));
+  struct Step {
+    std::string typed;
+    std::string refusal;  // the box's first line, empty: the dialog closes
+  };
+  struct Case {
+    int button;
+    std::vector<Step> steps;
+    std::string title;
+    std::string result;  // the file the transfer used
+  };
+  const std::vector<Case> cases = {
+      {IDC_WRITE,
+       {{"missing", dir / "missing.DSK"}, {"image", ""}},
+       "Select Image File to be written to Floppy...",
+       dir / "image.dsk"},
+      {IDC_READ, {{"fresh", ""}}, "Select Image File to be created...", dir / "fresh.DSK"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    std::vector<std::string> refusals, titles, filters;
+    size_t step = 0;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        refusals.push_back(box->text().toStdString());
+        box->accept();
+      } else if (auto* files = qobject_cast<QFileDialog*>(modal); files != nullptr && step < c.steps.size()) {
+        titles.push_back(files->windowTitle().toStdString());
+        filters.push_back((files->nameFilters().join('|') + " > " + files->selectedNameFilter()).toStdString());
+        files->setDirectory(QString::fromStdString(dir.path()));
+        // Typed into the name field, as a user would.
+        auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        name->setText(QString::fromStdString(c.steps[step++].typed));
+        QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
+      }
+    });
+    driver.start(10);
+    SendMessageA(Control(c.button), BM_CLICK, 0, 0);
+    driver.stop();
+    WaitForWorkers();
+
+    std::vector<std::string> expected;
+    for (const Step& s : c.steps)
+      if (!s.refusal.empty()) expected.push_back(s.refusal);
+    ASSERT_EQ(refusals.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(refusals[i].substr(0, refusals[i].find('\n')), expected[i]);
+    EXPECT_EQ(titles, std::vector<std::string>(c.steps.size(), c.title)) << "one dialog stayed open throughout";
+    EXPECT_EQ(filters.front(), "Disk Images *.dsk (*.dsk)|All Files *.* (*) > Disk Images *.dsk");
+    EXPECT_EQ(ReadBytes(c.result), Pattern(2 * 9216, 3));
+  }
 }
 
 TEST_F(StarterTest, PathLongerThanTheBufferIsRefusedNotCut) {

@@ -25,8 +25,8 @@ std::unique_ptr<QApplication>& TheToolkit() {
 
 }  // namespace
 
+// The help command reaches OnHelp only through an application's own entry.
 BEGIN_MESSAGE_MAP(CWinApp, CWinThread)
-ON_COMMAND(ID_HELP, CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
 CWinApp::CWinApp(LPCSTR lpszAppName) : m_bNameGiven(lpszAppName != nullptr) {

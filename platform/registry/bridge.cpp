@@ -2,6 +2,7 @@
 
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QByteArray>
@@ -95,16 +96,31 @@ std::vector<Word> SplitArguments(const std::string& text) {
   return words;
 }
 
-// The program of a command and its other words. A quoted program path runs
-// to the closing quote before the placeholder: Linux paths may hold quotes
-// and blanks, so the first quote is not necessarily the closing one.
+bool IsProgramFile(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The program of a command and its other words. Linux paths may hold quotes
+// and blanks, so the first quote is not necessarily the closing one of a
+// quoted program path: it closes at the first quote that ends a word and
+// leaves the path of an existing file, else at the last quote before the
+// placeholder, else at the first quote that ends a word.
 bool SplitCommand(const std::string& command, std::string& program, std::vector<Word>& words) {
   const size_t start = command.find_first_not_of(" \t");
   if (start == std::string::npos) return false;
   size_t rest = 0;
   if (command[start] == '"') {
     size_t close = std::string::npos;
-    for (size_t q = command.find('"', start + 1); q != std::string::npos; q = command.find('"', q + 1))
+    for (size_t q = command.find('"', start + 1); q != std::string::npos; q = command.find('"', q + 1)) {
+      if ((q + 1 == command.size() || IsBlank(command[q + 1])) &&
+          IsProgramFile(command.substr(start + 1, q - start - 1))) {
+        close = q;
+        break;
+      }
+    }
+    for (size_t q = command.find('"', start + 1); close == std::string::npos && q != std::string::npos;
+         q = command.find('"', q + 1))
       if (PlaceholderFollows(command, q + 1)) close = q;
     if (close == std::string::npos) {
       for (size_t q = command.find('"', start + 1); q != std::string::npos; q = command.find('"', q + 1)) {

@@ -96,8 +96,13 @@ LONG CreateAndSet(HKEY hKey, LPCSTR lpSubKey, const std::string* value, PHKEY ph
     key->value = *value;
     changed = true;
   }
-  if (changed)
+  if (changed) {
     if (LONG result = Commit(store, root); result != ERROR_SUCCESS) return result;
+  } else if (value != nullptr) {
+    // Setting a value again mirrors the keys again, so registering anew
+    // repairs desktop files that were lost or removed meanwhile.
+    SyncDesktop(store.dataHome(), store.root());
+  }
   if (phkResult != nullptr) *phkResult = NewHandle(registry, path);
   return ERROR_SUCCESS;
 }

@@ -2,12 +2,15 @@
 // for is honoured here for shown and answered dialogs alike: the filter list,
 // the default extension, names that must exist, and a buffer the path must
 // fit in whole.
+#include <dirent.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <cstring>
 #include <mutex>
 
@@ -64,6 +67,28 @@ bool HasExtension(const std::string& path) {
   return dot != std::string::npos && dot > 0 && dot + 1 < name.size();
 }
 
+// The name with the default extension added. Extensions are compared without
+// regard to case, as on the platform: a file that has the extension in other
+// letters is taken under its own spelling, so "image" finds "image.dsk".
+std::string WithExtension(const std::string& path, const std::string& extension) {
+  const std::string extended = path + "." + extension;
+  if (Exists(extended, false)) return extended;
+  const std::string folder = FolderOf(path);
+  const std::string wanted = extended.substr(folder.size() + 1);
+  std::string found;
+  if (DIR* listing = ::opendir(folder.c_str())) {
+    while (const dirent* entry = ::readdir(listing)) {
+      const std::string name = entry->d_name;
+      if (name.size() == wanted.size() && ::strncasecmp(name.c_str(), wanted.c_str(), name.size()) == 0 &&
+          name.compare(0, wanted.size() - extension.size(), wanted, 0, wanted.size() - extension.size()) == 0 &&
+          Exists(folder + "/" + name, false) && (found.empty() || name < found))
+        found = name;
+    }
+    ::closedir(listing);
+  }
+  return found.empty() ? extended : folder + "/" + found;
+}
+
 std::string Absolute(const std::string& name) {
   if (!name.empty() && name[0] == '/') return name;
   char folder[MAX_PATH];
@@ -74,38 +99,68 @@ std::string Absolute(const std::string& name) {
 // The full path the dialog closes with for a typed name, or why it refuses it.
 bool Complete(const OPENFILENAMEA& record, bool save, const std::string& typed, std::string& path,
               std::string& refusal) {
-  if (typed.empty()) {
-    refusal = "no name";
-    return false;
-  }
+  if (typed.empty()) return false;
   path = Absolute(typed);
   if (!HasExtension(path) && record.lpstrDefExt != nullptr && *record.lpstrDefExt != '\0') {
-    const std::string extended = path + "." + record.lpstrDefExt;
+    const std::string extended = WithExtension(path, record.lpstrDefExt);
     // An open dialog takes a name without extension as it stands when only
     // that file exists.
     if (save || !Exists(path, false) || Exists(extended, false)) path = extended;
   }
   if ((record.Flags & OFN_PATHMUSTEXIST) && !Exists(FolderOf(path), true)) {
-    refusal = "folder does not exist: " + FolderOf(path);
+    refusal = FolderOf(path) + "\nPath does not exist.\nCheck the path and try again.";
     return false;
   }
   if ((record.Flags & OFN_FILEMUSTEXIST) && !Exists(path, false)) {
-    refusal = "file does not exist: " + path;
+    refusal = path + "\nFile not found.\nCheck the file name and try again.";
     return false;
   }
   if (Exists(path, true)) {
-    refusal = "is a folder: " + path;
+    refusal = path + "\nis a folder. Choose a file.";
     return false;
   }
   return true;
 }
 
-FileDialogAnswer ShowDialog(const OPENFILENAMEA& record, bool save, const std::string& refused) {
+// Qt's file dialog, checking the name as the platform's dialog does: a
+// refused name is explained in a box and the dialog stays open with it.
+class FileDialog : public QFileDialog {
+ public:
+  FileDialog(QWidget* owner, const OPENFILENAMEA& record, bool save)
+      : QFileDialog(owner), m_record(record), m_save(save) {}
+  const std::string& path() const { return m_path; }
+
+  void accept() override {
+    const QStringList files = selectedFiles();
+    if (files.isEmpty()) return;
+    // A typed or chosen folder is opened by the dialog itself.
+    if (files.size() == 1 && QFileInfo(files.first()).isDir()) {
+      QFileDialog::accept();
+      return;
+    }
+    std::string refusal;
+    if (!Complete(m_record, m_save, platform::ui::ToText(files.first()), m_path, refusal)) {
+      if (!refusal.empty())
+        QMessageBox::warning(this, windowTitle(), platform::ui::FromText(refusal));
+      return;
+    }
+    QDialog::accept();
+  }
+
+ private:
+  const OPENFILENAMEA& m_record;
+  const bool m_save;
+  std::string m_path;
+};
+
+FileDialogAnswer ShowDialog(const OPENFILENAMEA& record, bool save) {
   using platform::ui::FromText;
-  QFileDialog dialog(platform::ui::WidgetOf(record.hwndOwner));
+  FileDialog dialog(platform::ui::WidgetOf(record.hwndOwner), record, save);
   if (record.lpstrTitle != nullptr) dialog.setWindowTitle(FromText(record.lpstrTitle));
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(record.Flags & OFN_FILEMUSTEXIST ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  // Any typed name reaches accept(), which adds the default extension before
+  // it asks whether the file must exist.
+  dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::HideNameFilterDetails, true);
   // The platform's save dialog asks before replacing a file only when told.
   dialog.setOption(QFileDialog::DontConfirmOverwrite, (record.Flags & OFN_OVERWRITEPROMPT) == 0);
@@ -121,10 +176,9 @@ FileDialogAnswer ShowDialog(const OPENFILENAMEA& record, bool save, const std::s
     const int index = record.nFilterIndex >= 1 && int(record.nFilterIndex) <= names.size() ? int(record.nFilterIndex) - 1 : 0;
     dialog.selectNameFilter(names[index]);
   }
-  if (!refused.empty()) dialog.setDirectory(FromText(FolderOf(refused)));
   dialog.setWindowModality(Qt::ApplicationModal);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {true, {}};
-  return {false, platform::ui::ToText(dialog.selectedFiles().first())};
+  if (dialog.exec() != QDialog::Accepted) return {true, {}};
+  return {false, dialog.path()};
 }
 
 BOOL RunFileDialog(LPOPENFILENAMEA record, bool save) {
@@ -138,8 +192,9 @@ BOOL RunFileDialog(LPOPENFILENAMEA record, bool save) {
   }
   std::string refused;
   for (;;) {
+    // A shown dialog checks the name itself and closes with a complete path.
     const FileDialogAnswer answer = handler ? handler(FileDialogRequest{record, save, refused})
-                                            : ShowDialog(*record, save, refused);
+                                            : ShowDialog(*record, save);
     if (answer.cancel) return FALSE;
     std::string path, refusal;
     if (!Complete(*record, save, answer.name, path, refusal)) {
