@@ -45,8 +45,6 @@ class SimDrive {
   };
   Counts counts() const;
   std::vector<std::string> operations() const;
-  // The access rights of the last open.
-  DWORD lastAccess() const;
 
   // A drive of this geometry, listed as its only media type, whose medium
   // holds cylinders * cylinder size bytes, each byte its offset's low byte
@@ -57,7 +55,6 @@ class SimDrive {
   mutable std::mutex mutex;
   Counts m_counts;
   std::vector<std::string> m_operations;
-  DWORD m_lastAccess = 0;
 };
 
 DISK_GEOMETRY MakeGeometry(LONGLONG cylinders, DWORD heads, DWORD sectors, DWORD bytesPerSector,

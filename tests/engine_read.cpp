@@ -245,17 +245,25 @@ TEST_F(ReadTest, StopRequestEndsTheCopyAtACylinderBoundary) {
   }
 }
 
-TEST_F(ReadTest, DriveTextNamesTheDevice) {
+TEST_F(ReadTest, DriveTextNamesTheDeviceOpenedForReading) {
   auto driveB = SimDrive::WithGeometry(2, 1, 1, 512);
   platform::testing::InstallSimDrive('b', driveB);
   Recorder recorder(*dlg);
+  IoRecorder io;
   CDiskCopier copier;
   copier.m_pDlg = dlg.get();
   copier.ReadDiskToImage("b:", image.c_str());
   EXPECT_EQ(recorder.Pieces().front(), "opening disk b:...");
   EXPECT_EQ(driveB->counts().opens, 1);
   EXPECT_EQ(drive->counts().opens, 0);
-  EXPECT_EQ(driveB->lastAccess(), GENERIC_READ);
+  // The volume shared for reading and writing; the image, under its
+  // temporary name, created anew for reading and writing and not shared.
+  const std::vector<std::string> volumes = io.Details("open volume");
+  const std::vector<std::string> files = io.Details("open file");
+  ASSERT_EQ(volumes.size(), 1u);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_TRUE(EndsWith(volumes[0], "(access 0x80000000, share 0x3, disposition 3)")) << volumes[0];
+  EXPECT_TRUE(EndsWith(files[0], "(access 0xc0000000, share 0x0, disposition 2)")) << files[0];
 }
 
 }  // namespace

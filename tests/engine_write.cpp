@@ -264,9 +264,17 @@ TEST_F(WriteTest, StopRequestEndsTheCopyAtACylinderBoundary) {
   EXPECT_EQ(drive->counts().unlocks, 1);
 }
 
-TEST_F(WriteTest, OpensTheVolumeForWritingOnly) {
+// The volume for writing only, shared for writing; the image for reading,
+// not shared, and only if it exists.
+TEST_F(WriteTest, OpensTheVolumeForWritingAndTheImageForReading) {
+  IoRecorder io;
   Write();
-  EXPECT_EQ(drive->lastAccess(), GENERIC_WRITE);
+  const std::vector<std::string> volumes = io.Details("open volume");
+  const std::vector<std::string> files = io.Details("open file");
+  ASSERT_EQ(volumes.size(), 1u);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_TRUE(EndsWith(volumes[0], "(access 0x40000000, share 0x2, disposition 3)")) << volumes[0];
+  EXPECT_TRUE(EndsWith(files[0], "(access 0x80000000, share 0x0, disposition 3)")) << files[0];
 }
 
 }  // namespace

@@ -40,6 +40,7 @@ void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes
 // size bytes, each derived from its offset and seed.
 std::vector<unsigned char> Pattern(size_t size, unsigned seed);
 bool Exists(const std::string& path);
+bool EndsWith(const std::string& text, const std::string& end);
 
 // Sets __argc and __argv for the lifetime of the object.
 class ScopedCommandLine {

@@ -197,7 +197,7 @@ std::unique_ptr<DriveBackend> OpenDrivePath(const std::string& path, DWORD acces
 
 std::unique_ptr<DriveBackend> OpenDrive(char letter, DWORD access) {
   std::unique_ptr<DriveBackend> simulated;
-  if (OpenSimulatedDrive(letter, access, simulated)) return simulated;
+  if (OpenSimulatedDrive(letter, simulated)) return simulated;
   const char* variable = letter == 'a' ? "VARNEL_DRIVE_A" : "VARNEL_DRIVE_B";
   const char* mapped = std::getenv(variable);
   const std::string path = (mapped != nullptr && *mapped != '\0') ? mapped : (letter == 'a' ? "/dev/fd0" : "/dev/fd1");

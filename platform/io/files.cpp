@@ -4,10 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <functional>
+#include <map>
 #include <mutex>
+#include <vector>
 
 #include "platform/io/drive.h"
 #include "platform/io/events.h"
@@ -125,17 +129,17 @@ char DriveLetterOf(const char* path) {
 
 bool IsDevicePath(const char* path) { return std::strncmp(path, "\\\\.\\", 4) == 0; }
 
-HANDLE OpenVolume(const char* path, DWORD access) {
+HANDLE OpenVolume(const char* path, DWORD access, const std::string& request) {
   const char letter = DriveLetterOf(path);
   std::unique_ptr<DriveBackend> drive = letter != 0 ? OpenDrive(letter, access) : nullptr;
   if (!drive) {
-    Report("open", INVALID_HANDLE_VALUE, std::string("volume ") + path, false);
+    Report("open", INVALID_HANDLE_VALUE, std::string("volume ") + path + request, false);
     return INVALID_HANDLE_VALUE;
   }
   auto volume = std::make_unique<VolumeObject>(std::move(drive), letter);
   const std::string description = volume->Describe();
   HANDLE handle = AddObject(std::move(volume));
-  Report("open", handle, description, true);
+  Report("open", handle, description + request, true);
   return handle;
 }
 
@@ -152,7 +156,7 @@ int CreationFlags(DWORD disposition) {
 
 // Only regular files are files here: a folder, a pipe or a device node given
 // as an image path fails to open, as it does on the platform.
-HANDLE OpenFile(const char* path, DWORD access, DWORD disposition) {
+HANDLE OpenFile(const char* path, DWORD access, DWORD disposition, const std::string& request) {
   const int creation = CreationFlags(disposition);
   int fd = -1;
   if (creation >= 0 && *path != '\0') {
@@ -167,11 +171,11 @@ HANDLE OpenFile(const char* path, DWORD access, DWORD disposition) {
     if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   }
   if (fd < 0) {
-    if (Reporting()) Report("open", INVALID_HANDLE_VALUE, std::string("file ") + path, false);
+    if (Reporting()) Report("open", INVALID_HANDLE_VALUE, std::string("file ") + path + request, false);
     return INVALID_HANDLE_VALUE;
   }
   HANDLE handle = AddObject(std::make_unique<FileObject>(fd, path));
-  if (Reporting()) Report("open", handle, std::string("file ") + path, true);
+  if (Reporting()) Report("open", handle, std::string("file ") + path + request, true);
   return handle;
 }
 
@@ -193,15 +197,21 @@ std::string DescribeHandle(HANDLE handle) {
 
 using namespace platform::io;
 
-HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMode*/,
+// Sharing is not enforced: a volume is claimed by its lock, and an image file
+// is the user's. The mode is reported with the rest of the request.
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
                    DWORD /*dwFlagsAndAttributes*/, HANDLE /*hTemplateFile*/) {
   if (lpFileName == nullptr) return INVALID_HANDLE_VALUE;
+  std::string request;
+  if (Reporting())
+    request = " (access " + platform::Hex(dwDesiredAccess) + ", share " + platform::Hex(dwShareMode) +
+              ", disposition " + std::to_string(dwCreationDisposition) + ")";
   if (IsDevicePath(lpFileName)) {
     if (dwCreationDisposition != OPEN_EXISTING) return INVALID_HANDLE_VALUE;
-    return OpenVolume(lpFileName, dwDesiredAccess);
+    return OpenVolume(lpFileName, dwDesiredAccess, request);
   }
-  return OpenFile(lpFileName, dwDesiredAccess, dwCreationDisposition);
+  return OpenFile(lpFileName, dwDesiredAccess, dwCreationDisposition, request);
 }
 
 BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,

@@ -39,7 +39,13 @@ BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags)
     result = ::renameat2(AT_FDCWD, lpExistingFileName, AT_FDCWD, lpNewFileName, RENAME_NOREPLACE);
     if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
       result = ::link(lpExistingFileName, lpNewFileName);
-      if (result == 0) ::unlink(lpExistingFileName);
+      if (result == 0) {
+        ::unlink(lpExistingFileName);
+      } else if (errno == EPERM || errno == EOPNOTSUPP) {
+        // A file system with neither: check, then rename.
+        struct stat st;
+        if (::lstat(lpNewFileName, &st) != 0 && errno == ENOENT) result = ::rename(lpExistingFileName, lpNewFileName);
+      }
     }
   }
   if (result != 0) return FALSE;

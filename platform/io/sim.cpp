@@ -17,11 +17,6 @@ std::vector<std::string> SimDrive::operations() const {
   return m_operations;
 }
 
-DWORD SimDrive::lastAccess() const {
-  std::lock_guard<std::mutex> lock(mutex);
-  return m_lastAccess;
-}
-
 DISK_GEOMETRY MakeGeometry(LONGLONG cylinders, DWORD heads, DWORD sectors, DWORD bytesPerSector, MEDIA_TYPE type) {
   return io::MakeDiskGeometry(cylinders, heads, sectors, bytesPerSector, type);
 }
@@ -129,7 +124,7 @@ class SimBackend : public DriveBackend {
 
 }  // namespace
 
-bool OpenSimulatedDrive(char letter, DWORD access, std::unique_ptr<DriveBackend>& drive) {
+bool OpenSimulatedDrive(char letter, std::unique_ptr<DriveBackend>& drive) {
   std::shared_ptr<SimDrive> sim;
   {
     Installed& installed = TheInstalled();
@@ -142,7 +137,6 @@ bool OpenSimulatedDrive(char letter, DWORD access, std::unique_ptr<DriveBackend>
     std::lock_guard<std::mutex> lock(sim->mutex);
     ++sim->m_counts.opens;
     sim->m_operations.push_back("open");
-    sim->m_lastAccess = access;
     if (sim->failOpen) return true;
   }
   drive = std::make_unique<SimBackend>(sim);

@@ -8,7 +8,7 @@ namespace platform::io {
 
 // True when a test installed a simulated drive for this letter; drive is then
 // the opened drive, or null when the simulated open fails.
-bool OpenSimulatedDrive(char letter, DWORD access, std::unique_ptr<DriveBackend>& drive);
+bool OpenSimulatedDrive(char letter, std::unique_ptr<DriveBackend>& drive);
 
 // The byte count a simulated drive's media-types control reports, or -1.
 long SimulatedMediaTypesBytes(const DriveBackend& drive);
