@@ -208,6 +208,23 @@ TEST_F(Bridge, RegisteringMakesTheDesktopFilesAndUnregisteringRemovesExactlyThos
   EXPECT_EQ(NamesIn(Data("icons/hicolor/16x16/apps")), Strings{"varnel-foreign.png"});
 }
 
+// A list of made files that cannot be parsed is kept aside, never
+// overwritten; the bridge starts a new list and goes on.
+TEST_F(Bridge, ABrokenListOfMadeFilesIsMovedAsideAndANewOneBegins) {
+  MakeFolders(Data("varnel"));
+  WriteText(Data("varnel/bridge.json"), "{ not json");
+  RegisterImageFileTypes("/opt/varnel/bin/varnel");
+  Strings aside;
+  for (const std::string& name : NamesIn(Data("varnel")))
+    if (name.rfind("bridge.json.broken-", 0) == 0) aside.push_back(name);
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_EQ(Text(Data("varnel/" + aside[0])), "{ not json");
+  EXPECT_TRUE(Exists(Data(kEntryA)));
+
+  UnregisterImageFileTypes();
+  for (const char* made : {kPackage, kEntryA, kEntryB}) EXPECT_FALSE(Exists(Data(made))) << made;
+}
+
 TEST_F(Bridge, TheProgramsOwnIconGoesIntoTheIconTheme) {
   if (platform::ui::IconPng(0, 32).isEmpty())
     GTEST_SKIP() << "the program has no icon pixels yet: IconPng(0, 32) is empty";

@@ -406,21 +406,25 @@ std::map<std::string, std::string> DesiredFiles(const Key& root) {
 
 std::string ManifestPath(const std::string& dataHome) { return dataHome + "/varnel/bridge.json"; }
 
-std::set<std::string> ReadManifest(const std::string& dataHome) {
-  std::set<std::string> files;
+// The files the bridge made, as its list names them; false when the list
+// cannot be read and stays where it is, so that nothing overwrites it. A list
+// that cannot be parsed is moved aside, and the files it named stay in place.
+bool ReadManifest(const std::string& dataHome, std::set<std::string>& files) {
+  files.clear();
   std::string bytes;
   const ReadResult read = ReadWholeFile(ManifestPath(dataHome), bytes);
-  if (read == ReadResult::absent) return files;
+  if (read == ReadResult::absent) return true;
+  if (read == ReadResult::failed) {
+    std::fprintf(stderr, "varnel: the list of desktop files %s cannot be read: %s\n", ManifestPath(dataHome).c_str(),
+                 std::strerror(errno));
+    return false;
+  }
   const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(bytes));
   const QJsonValue list = document.object().value("files");
-  if (read == ReadResult::failed || !list.isArray()) {
-    std::fprintf(stderr, "varnel: the list of desktop files %s cannot be read; files it named stay in place\n",
-                 ManifestPath(dataHome).c_str());
-    return files;
-  }
+  if (!list.isArray()) return MoveAside(ManifestPath(dataHome), "the list of desktop files", "no list of files");
   for (const QJsonValue& file : list.toArray())
     if (file.isString()) files.insert(file.toString().toStdString());
-  return files;
+  return true;
 }
 
 bool WriteManifest(const std::string& dataHome, const std::set<std::string>& files) {
@@ -481,7 +485,11 @@ bool DesktopExec(const std::string& command, std::string& exec) {
 
 void SyncDesktop(const std::string& dataHome, const Key& root) {
   const std::map<std::string, std::string> desired = DesiredFiles(root);
-  const std::set<std::string> made = ReadManifest(dataHome);
+  std::set<std::string> made;
+  if (!ReadManifest(dataHome, made)) {
+    std::fprintf(stderr, "varnel: the desktop files are left as they are\n");
+    return;
+  }
 
   // The list names every file before it is written, so that a crash in
   // between leaves no file the bridge does not know it made.

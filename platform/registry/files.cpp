@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -91,6 +92,21 @@ bool ReplaceFile(const std::string& path, const std::string& bytes, bool durable
   }
   if (durable) io::SyncFolder(FolderOf(path));
   return true;
+}
+
+bool MoveAside(const std::string& path, const std::string& what, const std::string& reason) {
+  const std::string base = path + ".broken-" + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss").toStdString();
+  std::string aside = base;
+  struct stat st;
+  for (int n = 2; ::lstat(aside.c_str(), &st) == 0; ++n) aside = base + "-" + std::to_string(n);
+  if (::rename(path.c_str(), aside.c_str()) == 0) {
+    std::fprintf(stderr, "varnel: %s %s cannot be read (%s); it was moved to %s and a new one begins\n", what.c_str(),
+                 path.c_str(), reason.c_str(), aside.c_str());
+    return true;
+  }
+  std::fprintf(stderr, "varnel: %s %s cannot be read (%s) nor moved aside (%s)\n", what.c_str(), path.c_str(),
+               reason.c_str(), std::strerror(errno));
+  return false;
 }
 
 std::string FindProgram(const std::string& name) {

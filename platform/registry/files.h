@@ -23,6 +23,11 @@ bool MakeFolders(const std::string& path);
 // part. Durable: the data and the rename reach the disk before the return.
 bool ReplaceFile(const std::string& path, const std::string& bytes, bool durable, unsigned mode = 0644);
 
+// Moves a file that cannot be read aside under a new name beside it
+// (".broken-" and the time), so that nothing overwrites it, and reports it on
+// standard error as `what`. False when it could not be moved.
+bool MoveAside(const std::string& path, const std::string& what, const std::string& reason);
+
 // The full path of a program on PATH, or "" when it is not installed.
 std::string FindProgram(const std::string& name);
 

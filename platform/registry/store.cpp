@@ -151,7 +151,7 @@ bool Store::Refresh() {
     if (read == ReadResult::ok && !Parse(bytes, root, error)) {
       // A store that stays in place would be overwritten by the next
       // change, so it is only given up once it is out of the way.
-      if (!MoveAside(error)) return false;
+      if (!MoveAside(path(), "the registry store", error)) return false;
       root = Key();
       if (!StampOf(now)) return false;
     }
@@ -159,22 +159,6 @@ bool Store::Refresh() {
   m_root = std::move(root);
   m_stamp = now;
   return true;
-}
-
-bool Store::MoveAside(const std::string& reason) {
-  const std::string base = path() + ".broken-" + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss").toStdString();
-  std::string aside = base;
-  struct stat st;
-  for (int n = 2; ::lstat(aside.c_str(), &st) == 0; ++n) aside = base + "-" + std::to_string(n);
-  if (::rename(path().c_str(), aside.c_str()) == 0) {
-    std::fprintf(stderr,
-                 "varnel: the registry store %s cannot be read (%s); it was moved to %s and a new store begins\n",
-                 path().c_str(), reason.c_str(), aside.c_str());
-    return true;
-  }
-  std::fprintf(stderr, "varnel: the registry store %s cannot be read (%s) nor moved aside (%s)\n", path().c_str(),
-               reason.c_str(), std::strerror(errno));
-  return false;
 }
 
 bool Store::Save(const Key& root) {

@@ -55,7 +55,6 @@ class Store {
     bool operator==(const Stamp& other) const;
   };
   bool StampOf(Stamp& stamp) const;
-  bool MoveAside(const std::string& reason);
 
   std::string m_dataHome;
   Key m_root;
