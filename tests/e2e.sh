@@ -133,6 +133,13 @@ wait_for cmp -s "$work/random.dsk" "$work/b.img" || fail "the verb did not write
 grep -q 'WM_SETTEXT.*"Read B:"' "$work/trace.log" || fail "the dialog did not show Read B:"
 grep -q 'WM_SETTEXT.*"Write B:"' "$work/trace.log" || fail "the dialog did not show Write B:"
 w=$(window "Varnel for WinNT")
+
+echo "== unregistration removes the desktop's entries"
+focus "$w"
+xdotool key alt+space
+sleep 0.5
+xdotool key u
+wait_for bash -c "! ls '$XDG_DATA_HOME'/applications/*.desktop" || fail "the desktop entries were not removed"
 close "$w"
 
 echo "end to end: all passed"
