@@ -88,10 +88,12 @@ TEST_F(ReadTest, EveryOutcomeLogsItsPiecesAndReleasesWhatItTook) {
     ::unlink(image.c_str());
     outcome.arrange(*this);
     Recorder recorder(*dlg);
+    IoRecorder io;
     Read(image);
 
     EXPECT_EQ(recorder.Pieces(), outcome.pieces);
     ExpectReleased(*drive, outcome.locked);
+    ExpectReleasedInReverseOrder(io.events());
     if (outcome.imageCylinders < 0) {
       EXPECT_FALSE(Exists(dir / "image.dsk"));
     } else {

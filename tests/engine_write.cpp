@@ -99,9 +99,11 @@ TEST_F(WriteTest, EveryOutcomeLogsItsPiecesAndReleasesWhatItTook) {
     image = dir / "image.dsk";
     WriteBytes(image, Pattern(8 * 9216, 1));
     outcome.arrange(*this);
+    IoRecorder io;
 
     EXPECT_EQ(Write(), outcome.pieces);
     ExpectReleased(*drive, outcome.locked);
+    ExpectReleasedInReverseOrder(io.events());
     const std::vector<unsigned char> bytes = ReadBytes(image);
     const auto end = drive->medium.begin() + long(outcome.written);
     EXPECT_TRUE(std::equal(drive->medium.begin(), end, bytes.begin()));

@@ -69,6 +69,25 @@ void ExpectReleased(const platform::testing::SimDrive& drive, bool locked) {
   EXPECT_EQ(platform::testing::OpenHandleCount(), 0u);
 }
 
+void ExpectReleasedInReverseOrder(const std::vector<std::string>& events) {
+  static const std::vector<std::string> kReleases = {"free memory", "close file", "dismount volume", "unlock volume",
+                                                     "close volume"};
+  static const std::vector<std::string> kTakings = {"alloc memory", "open file", "open volume", "lock volume"};
+  long last = -1;
+  bool releasing = false;
+  for (const std::string& event : events) {
+    const auto release = std::find(kReleases.begin(), kReleases.end(), event);
+    if (release != kReleases.end()) {
+      const long rank = long(release - kReleases.begin());
+      EXPECT_GT(rank, last) << event << " out of order in " << ::testing::PrintToString(events);
+      last = rank;
+      releasing = true;
+    } else if (releasing && std::find(kTakings.begin(), kTakings.end(), event) != kTakings.end()) {
+      ADD_FAILURE() << event << " after a release in " << ::testing::PrintToString(events);
+    }
+  }
+}
+
 std::vector<unsigned char> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

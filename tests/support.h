@@ -36,6 +36,10 @@ std::vector<unsigned char> ReadBytes(const std::string& path);
 // exactly when it was locked, a close for every open, and no buffer or handle
 // is left.
 void ExpectReleased(const platform::testing::SimDrive& drive, bool locked);
+// The releases among these I/O events come in the reverse order of taking:
+// the buffer, the image file, the dismount, the unlock, the volume handle,
+// each at most once, and nothing is taken after the first of them.
+void ExpectReleasedInReverseOrder(const std::vector<std::string>& events);
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 // size bytes, each derived from its offset and seed.
 std::vector<unsigned char> Pattern(size_t size, unsigned seed);
