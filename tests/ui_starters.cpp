@@ -274,8 +274,14 @@ TEST_F(StarterTest, DroppedFilesStartAWriteOnlyWhenThereIsOne) {
   platform::testing::PumpUntil([&] { return !boxes.empty(); });
   // No file at all cannot come from a desktop drop; a drop handle can still
   // hold none.
-  SendMessageA(dlg->m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(platform::ui::NewDrop({})), 0);
+  const HDROP none = platform::ui::NewDrop({});
+  SendMessageA(dlg->m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(none), 0);
   ASSERT_EQ(boxes.size(), 2u);
+  // The dialog released the handles it was given, whatever their count.
+  const HDROP one = platform::ui::NewDrop({dir / "one.dsk"});
+  SendMessageA(dlg->m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(one), 0);
+  WaitForWorkers();
+  for (HDROP released : {none, one}) EXPECT_EQ(DragQueryFileA(released, 0xFFFFFFFF, nullptr, 0), 0u);
   for (const MessageBoxRequest& box : boxes) {
     EXPECT_EQ(box.text, "too many files dropped!");
     EXPECT_EQ(box.caption, "varnel_ui_tests");
@@ -283,11 +289,11 @@ TEST_F(StarterTest, DroppedFilesStartAWriteOnlyWhenThereIsOne) {
     EXPECT_EQ(box.owner, dlg->m_hWnd);
   }
   WaitForWorkers();
-  EXPECT_EQ(drives['b']->counts().opens, 1) << "no write started for them";
+  EXPECT_EQ(drives['b']->counts().opens, 2) << "no write started for two files or none";
 
   // A folder counts as one file: the write starts and fails on it.
   ASSERT_TRUE(platform::testing::DropFiles(dlg->m_hWnd, {dir.path()}));
-  platform::testing::PumpUntil([&] { return drives['b']->counts().opens == 2; });
+  platform::testing::PumpUntil([&] { return drives['b']->counts().opens == 3; });
   WaitForWorkers();
   EXPECT_NE(Text(IDC_LOG).find("opening image file...error\r\n"), std::string::npos) << Text(IDC_LOG);
 }
