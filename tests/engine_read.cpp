@@ -260,12 +260,8 @@ TEST_F(ReadTest, DriveTextNamesTheDeviceOpenedForReading) {
   EXPECT_EQ(drive->counts().opens, 0);
   // The volume shared for reading and writing; the image, under its
   // temporary name, created anew for reading and writing and not shared.
-  const std::vector<std::string> volumes = io.Details("open volume");
-  const std::vector<std::string> files = io.Details("open file");
-  ASSERT_EQ(volumes.size(), 1u);
-  ASSERT_EQ(files.size(), 1u);
-  EXPECT_TRUE(EndsWith(volumes[0], "(access 0x80000000, share 0x3, disposition 3)")) << volumes[0];
-  EXPECT_TRUE(EndsWith(files[0], "(access 0xc0000000, share 0x0, disposition 2)")) << files[0];
+  ExpectOneOpenEach(io, "(access 0x80000000, share 0x3, disposition 3)",
+                    "(access 0xc0000000, share 0x0, disposition 2)");
 }
 
 }  // namespace

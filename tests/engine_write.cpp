@@ -271,12 +271,8 @@ TEST_F(WriteTest, StopRequestEndsTheCopyAtACylinderBoundary) {
 TEST_F(WriteTest, OpensTheVolumeForWritingAndTheImageForReading) {
   IoRecorder io;
   Write();
-  const std::vector<std::string> volumes = io.Details("open volume");
-  const std::vector<std::string> files = io.Details("open file");
-  ASSERT_EQ(volumes.size(), 1u);
-  ASSERT_EQ(files.size(), 1u);
-  EXPECT_TRUE(EndsWith(volumes[0], "(access 0x40000000, share 0x2, disposition 3)")) << volumes[0];
-  EXPECT_TRUE(EndsWith(files[0], "(access 0x80000000, share 0x0, disposition 3)")) << files[0];
+  ExpectOneOpenEach(io, "(access 0x40000000, share 0x2, disposition 3)",
+                    "(access 0x80000000, share 0x0, disposition 3)");
 }
 
 }  // namespace

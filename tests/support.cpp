@@ -108,10 +108,6 @@ std::vector<unsigned char> Pattern(size_t size, unsigned seed) {
   return bytes;
 }
 
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 bool Exists(const std::string& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;
@@ -211,6 +207,18 @@ std::vector<std::string> IoRecorder::Details(const std::string& event) const {
   for (size_t i = 0; i < m_state->events.size(); ++i)
     if (m_state->events[i] == event) details.push_back(m_state->details[i]);
   return details;
+}
+
+void ExpectOneOpenEach(const IoRecorder& io, const std::string& volumeRequest, const std::string& fileRequest) {
+  auto endsWith = [](const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+  };
+  for (const auto& [event, request] : {std::pair<std::string, std::string>{"open volume", volumeRequest},
+                                       std::pair<std::string, std::string>{"open file", fileRequest}}) {
+    const std::vector<std::string> opens = io.Details(event);
+    ASSERT_EQ(opens.size(), 1u) << event;
+    EXPECT_TRUE(endsWith(opens[0], request)) << opens[0];
+  }
 }
 
 void ResetSeams() {

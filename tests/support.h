@@ -44,7 +44,6 @@ void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes
 // size bytes, each derived from its offset and seed.
 std::vector<unsigned char> Pattern(size_t size, unsigned seed);
 bool Exists(const std::string& path);
-bool EndsWith(const std::string& text, const std::string& end);
 
 // Sets __argc and __argv for the lifetime of the object.
 class ScopedCommandLine {
@@ -96,6 +95,10 @@ class IoRecorder {
   struct State;
   std::shared_ptr<State> m_state;
 };
+
+// One volume and one file were opened, each with this request (access,
+// sharing and disposition, as the I/O events describe it).
+void ExpectOneOpenEach(const IoRecorder& io, const std::string& volumeRequest, const std::string& fileRequest);
 
 // A main dialog created without a modal loop, as the application object's
 // main window; every seam of the layer is reset around it.
