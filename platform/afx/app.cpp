@@ -87,7 +87,6 @@ CWnd* AfxGetMainWnd() {
   return app != nullptr ? app->m_pMainWnd : nullptr;
 }
 
-HINSTANCE AfxGetInstanceHandle() { return nullptr; }
 HINSTANCE AfxGetResourceHandle() { return nullptr; }
 
 int AfxMessageBox(LPCSTR lpszText, UINT nType, UINT /*nIDHelp*/) {

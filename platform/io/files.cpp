@@ -53,7 +53,6 @@ class FileObject : public Object {
  public:
   FileObject(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
   ~FileObject() override { ::close(m_fd); }
-  const char* Kind() const override { return "file"; }
   std::string Describe() const override { return "file " + m_path; }
 
   bool Read(void* buffer, DWORD count, DWORD& done) override {
@@ -83,7 +82,6 @@ class FileObject : public Object {
 class VolumeObject : public Object {
  public:
   VolumeObject(std::unique_ptr<DriveBackend> drive, char letter) : m_drive(std::move(drive)), m_letter(letter) {}
-  const char* Kind() const override { return "volume"; }
   std::string Describe() const override {
     return std::string("volume ") + m_letter + ": (" + m_drive->Describe() + ")";
   }

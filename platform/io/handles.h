@@ -12,8 +12,6 @@ namespace platform::io {
 class Object {
  public:
   virtual ~Object() = default;
-  // "file" or "volume", for diagnostics.
-  virtual const char* Kind() const = 0;
   // Moves up to count bytes from the current position; false on an error.
   virtual bool Read(void* buffer, DWORD count, DWORD& done) = 0;
   virtual bool Write(const void* buffer, DWORD count, DWORD& done) = 0;

@@ -105,14 +105,14 @@ DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
   char path[MAX_PATH];
   ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
   if (length <= 0) return 0;
+  path[length] = '\0';
   // A program file replaced while it runs (an update) is named with this
   // mark; the file now under that name is the program to start.
   static const char kDeleted[] = " (deleted)";
   const ssize_t mark = ssize_t(sizeof kDeleted - 1);
-  if (length > mark && std::memcmp(path + length - mark, kDeleted, size_t(mark)) == 0) {
-    path[length - mark] = '\0';
-    if (::access(path, X_OK) == 0) length -= mark;
-  }
+  if (length > mark && std::strcmp(path + length - mark, kDeleted) == 0 &&
+      ::access(std::string(path, size_t(length - mark)).c_str(), X_OK) == 0)
+    length -= mark;
   const DWORD copied = std::min<DWORD>(DWORD(length), nSize - 1);
   std::memcpy(lpFilename, path, copied);
   lpFilename[copied] = '\0';

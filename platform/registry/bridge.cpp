@@ -111,26 +111,16 @@ bool SplitCommand(const std::string& command, std::string& program, std::vector<
   if (start == std::string::npos) return false;
   size_t rest = 0;
   if (command[start] == '"') {
-    size_t close = std::string::npos;
-    for (size_t q = command.find('"', start + 1); q != std::string::npos; q = command.find('"', q + 1)) {
-      if ((q + 1 == command.size() || IsBlank(command[q + 1])) &&
-          IsProgramFile(command.substr(start + 1, q - start - 1))) {
-        close = q;
-        break;
-      }
+    const size_t none = std::string::npos;
+    size_t naming = none, beforePlaceholder = none, endingWord = none;
+    for (size_t q = command.find('"', start + 1); q != none; q = command.find('"', q + 1)) {
+      if (q + 1 != command.size() && !IsBlank(command[q + 1])) continue;
+      if (endingWord == none) endingWord = q;
+      if (naming == none && IsProgramFile(command.substr(start + 1, q - start - 1))) naming = q;
+      if (PlaceholderFollows(command, q + 1)) beforePlaceholder = q;
     }
-    for (size_t q = command.find('"', start + 1); close == std::string::npos && q != std::string::npos;
-         q = command.find('"', q + 1))
-      if (PlaceholderFollows(command, q + 1)) close = q;
-    if (close == std::string::npos) {
-      for (size_t q = command.find('"', start + 1); q != std::string::npos; q = command.find('"', q + 1)) {
-        if (q + 1 == command.size() || IsBlank(command[q + 1])) {
-          close = q;
-          break;
-        }
-      }
-    }
-    if (close == std::string::npos) return false;
+    const size_t close = naming != none ? naming : beforePlaceholder != none ? beforePlaceholder : endingWord;
+    if (close == none) return false;
     program = command.substr(start + 1, close - start - 1);
     rest = close + 1;
   } else {

@@ -75,13 +75,14 @@ std::string WithExtension(const std::string& path, const std::string& extension)
   if (Exists(extended, false)) return extended;
   const std::string folder = FolderOf(path);
   const std::string wanted = extended.substr(folder.size() + 1);
+  const size_t stem = wanted.size() - extension.size();  // the name up to and with its dot
   std::string found;
   if (DIR* listing = ::opendir(folder.c_str())) {
     while (const dirent* entry = ::readdir(listing)) {
       const std::string name = entry->d_name;
-      if (name.size() == wanted.size() && ::strncasecmp(name.c_str(), wanted.c_str(), name.size()) == 0 &&
-          name.compare(0, wanted.size() - extension.size(), wanted, 0, wanted.size() - extension.size()) == 0 &&
-          Exists(folder + "/" + name, false) && (found.empty() || name < found))
+      if (name.size() == wanted.size() && name.compare(0, stem, wanted, 0, stem) == 0 &&
+          ::strcasecmp(name.c_str() + stem, extension.c_str()) == 0 && Exists(folder + "/" + name, false) &&
+          (found.empty() || name < found))
         found = name;
     }
     ::closedir(listing);
